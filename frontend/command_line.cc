@@ -1,0 +1,117 @@
+#include "frontend/command_line.h"
+
+#include <cstring>
+#include <string>
+#include <strings.h>
+
+#include "frontend/console_output.h"
+#include "frontend/decimal_number.h"
+#include "frontend/exit_status.h"
+#include "frontend/options.h"
+#include "frontend/usage_text.h"
+#include "link/link_establishment.h"
+#include "operations/pairing.h"
+#include "operations/programming.h"
+#include "operations/status_report.h"
+#include "platform/serial_port.h"
+
+namespace {
+
+struct Command {
+  const char* word;
+  ResultCode (*routine)(int32_t port);  // null: multipoint, not in this version
+  const char* successLine;              // printed with "\n" when the routine returns 0
+};
+
+// Matched in this order, case-insensitively.
+const Command kCommands[] = {
+    {"status", ShowStatus, nullptr},
+    {"pair", PairAdapters, "Devices Paired"},
+    {"program", ProgramAdapter, "Device Programmed"},
+    {"reset", ResetAdapter, "Device Resetted"},
+    {"disconnect", nullptr, nullptr},
+    {"connect", nullptr, nullptr},
+    {"multipair", nullptr, nullptr},
+};
+
+const Command* FindCommand(const char* word) {
+  for (const Command& command : kCommands) {
+    if (strcasecmp(word, command.word) == 0) return &command;
+  }
+  return nullptr;
+}
+
+// "COM<n>" becomes "COM<n>" with a canonical number; an absolute path is
+// taken as it is. Empty when the argument names no port.
+std::string PortName(const char* argument) {
+  if (argument[0] == '/') return argument;
+  if (std::strlen(argument) < 4 || strncasecmp(argument, "COM", 3) != 0) return "";
+  const int32_t number = ParseDecimal(argument + 3);
+  if (number < 1) return "";
+  return "COM" + std::to_string(number);
+}
+
+// Returns the handle, or a negative number after saying that the port
+// could not be opened.
+int32_t OpenPort(const std::string& portName) {
+  const int32_t port = PortOpen(portName.c_str(), 1024, 1024);
+  if (port < 0) ConsoleMessage("Error Opening COM port");
+  return port;
+}
+
+int RunCommand(const Command& command, const std::string& portName) {
+  if (command.routine == nullptr) {
+    ConsoleMessage("Multipoint connections are not supported by this version");
+    return kExitMultipointUnsupported;
+  }
+  const int32_t port = OpenPort(portName);
+  if (port < 0) return kExitPortFailed;
+  const ResultCode result = command.routine(port);
+  if (result == kResultOk && command.successLine != nullptr) {
+    WriteOutput(std::string(command.successLine) + "\n");
+  }
+  PortClose(port);
+  return ExitStatusFor(result);
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv) {
+  PrintBanner();
+  if (argc < 2) {
+    PrintUsage();
+    return kExitUsage;
+  }
+  int next = 1;
+  for (; next < argc && argv[next][0] == '-'; ++next) {
+    if (std::strcmp(argv[next], "--help") == 0) {
+      PrintUsage();
+      return kExitSuccess;
+    }
+    if (std::strcmp(argv[next], "--version") == 0) return kExitSuccess;
+    const std::string rejected = ApplyOption(argv[next]);
+    if (!rejected.empty()) {
+      ConsoleMessage(rejected);
+      return kExitOptionRejected;
+    }
+  }
+  const std::string portName = next < argc ? PortName(argv[next]) : "";
+  if (portName.empty()) {
+    PrintUsage();
+    return kExitUsage;
+  }
+  if (next + 1 < argc) {
+    // The word is checked before the port is touched.
+    const Command* command = FindCommand(argv[next + 1]);
+    if (command == nullptr) {
+      ConsoleMessage("Invalid Command");
+      return kExitUsage;
+    }
+    return RunCommand(*command, portName);
+  }
+  // The port alone: open and close it, which shows that it can be used.
+  const int32_t port = OpenPort(portName);
+  if (port < 0) return kExitPortFailed;
+  PortClose(port);
+  return kExitSuccess;
+}

@@ -1,0 +1,29 @@
+#ifndef VOSTREL_LINK_AT_EXCHANGE_H
+#define VOSTREL_LINK_AT_EXCHANGE_H
+
+#include <cstdint>
+#include <string>
+
+#include "frontend/result_code.h"
+
+constexpr int kResponseLineLength = 80;
+
+// The adapter's last reply line without its line end (terminated).
+extern char ResponseLine[kResponseLineLength + 1];
+// Next character of the "\|/-" spinner; keeps its place across calls.
+extern int32_t SpinnerPos;
+
+// Puts command on the line byte by byte, each after the echo of the one before.
+ResultCode SendEchoed(int32_t port, const std::string& command);
+// Sends command and waits for "OK\r\n": three attempts, spinner on failure.
+ResultCode SendAndAwaitOk(int32_t port, const std::string& command);
+// Sends a query and reads the one-line reply into ResponseLine.
+ResultCode ReadReply(int32_t port, const std::string& command);
+// Writes one register: "AT" + code + CR, with "Sending: code".
+ResultCode SendSetting(int32_t port, const std::string& code);
+// Reads register index of the SettingsTable into ResponseLine.
+ResultCode QueryRegister(int32_t port, int index);
+
+void ResetAtExchange();
+
+#endif

@@ -1,0 +1,32 @@
+#ifndef VOSTREL_PLATFORM_CONSOLE_KEYS_H
+#define VOSTREL_PLATFORM_CONSOLE_KEYS_H
+
+namespace platform {
+
+// Key codes as the prompt sees them: Enter is 13, c is 99. A key without a
+// character of its own (arrow, function key) gives two codes, the prefix 224
+// and a second code that is never 13 or 99.
+constexpr int kKeyEnter = 13;
+constexpr int kExtendedKeyPrefix = 224;
+
+// The operator's keyboard: the controlling terminal, never standard input.
+class Console {
+ public:
+  virtual ~Console() = default;
+  // Prepares the console for reading single keys without echo. False when
+  // the process has no console to read from.
+  virtual bool BeginKeys() = 0;
+  // Puts the console back as it was before BeginKeys.
+  virtual void EndKeys() = 0;
+  virtual bool KeyAvailable() = 0;
+  // Blocks until a code is there and returns it.
+  virtual int ReadKey() = 0;
+};
+
+Console& CurrentConsole();
+// nullptr restores the OS console. The caller keeps ownership.
+void SetConsole(Console* console);
+
+}  // namespace platform
+
+#endif

@@ -1,0 +1,50 @@
+#ifndef VOSTREL_PLATFORM_SERIAL_DEVICE_H
+#define VOSTREL_PLATFORM_SERIAL_DEVICE_H
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+enum class Parity { kNone = 0, kOdd = 1, kEven = 2 };
+enum class StopBits { kOne = 0, kTwo = 1 };
+
+struct LineSettings {
+  int baud = 19200;
+  Parity parity = Parity::kNone;
+  StopBits stopBits = StopBits::kOne;
+};
+
+// One open serial device. The real one drives a tty; tests substitute an
+// in-memory device wired to the simulated adapter.
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+  // 8 data bits, no flow control. Returns 0, or a positive error number.
+  virtual int Configure(const LineSettings& settings) = 0;
+  // Drops every byte received and not yet read.
+  virtual void DiscardInput() = 0;
+  virtual void Write(uint8_t byte) = 0;
+  // Returns once every written byte has left.
+  virtual void DrainOutput() = 0;
+  // Waits at most timeoutMs for input, then reads what has arrived, up to
+  // capacity bytes. Returns the count read: 0 when nothing came in time,
+  // -1 when the device is gone.
+  virtual int Read(uint8_t* buffer, int capacity, int timeoutMs) = 0;
+};
+
+// Opens "COM<n>" or an absolute device path. On failure returns nullptr and
+// stores a negative error in *error.
+using SerialOpener =
+    std::function<std::unique_ptr<SerialDevice>(const std::string& name, int* error)>;
+
+std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& name, int* error);
+
+// Tests route opens to their own devices; an empty opener restores the OS one.
+void SetSerialOpener(SerialOpener opener);
+
+}  // namespace platform
+
+#endif

@@ -1,0 +1,145 @@
+#include "settings/settings_table.h"
+
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+// Command texts are writable so that the prefixed buffers of D, N and P can
+// be filled in place; the fixed ones are copied into arrays of their own.
+char kR0[] = "R0", kR1[] = "R1";
+char kC0[] = "C0", kC1[] = "C1";
+char kE0[] = "E0", kE1[] = "E1";
+char kH0[] = "H0", kH1[] = "H1";
+char kA1[] = "A1", kA2[] = "A2", kA3[] = "A3", kA4[] = "A4";
+char kA5[] = "A5", kA6[] = "A6", kA7[] = "A7", kA8[] = "A8";
+char kK0[] = "K0", kK1[] = "K1";
+char kL2[] = "L2", kL1[] = "L1", kL3[] = "L3", kL4[] = "L4", kL5[] = "L5";
+char kL0[] = "L0", kLStar[] = "L*", kLHash[] = "L#", kL6[] = "L6";
+char kM0[] = "M0", kM1[] = "M1", kM2[] = "M2";
+char kO0[] = "O0", kO1[] = "O1";
+char kQ0[] = "Q0", kQ1[] = "Q1";
+char kX0[] = "X0", kX1[] = "X1";
+
+char remoteAddressBuffer[kRemoteAddressBufferSize];
+char nameBuffer[kNameBufferSize];
+char pinBuffer[kPinBufferSize];
+
+ValueChoice roleValues[] = {{kR0, "Master"}, {kR1, "Slave"}};
+ValueChoice flowValues[] = {{kC0, "Disabled"}, {kC1, "Enabled"}};
+ValueChoice remoteValues[] = {{remoteAddressBuffer, "Remote Address"}};
+ValueChoice echoValues[] = {{kE0, "OFF"}, {kE1, "ON"}};
+ValueChoice discoveryValues[] = {{kH0, "Non-discoverable"}, {kH1, "Discoverable"}};
+ValueChoice connectValues[] = {{kA1, "Device1"}, {kA2, "Device2"}, {kA3, "Device3"},
+                               {kA4, "Device4"}, {kA5, "Device5"}, {kA6, "Device6"},
+                               {kA7, "Device7"}, {kA8, "Device8"}};
+ValueChoice stopValues[] = {{kK0, "One"}, {kK1, "Two"}};
+ValueChoice baudValues[] = {{kL2, "19200"}, {kL1, "9600"},  {kL3, "38400"},
+                            {kL4, "57600"}, {kL5, "115200"}, {kL0, "4800"},
+                            {kLStar, "1200"}, {kLHash, "2400"}, {kL6, "230400"}};
+ValueChoice parityValues[] = {{kM0, "NONE"}, {kM1, "ODD"}, {kM2, "EVEN"}};
+ValueChoice nameValues[] = {{nameBuffer, "Adapter Name"}};
+ValueChoice autoConnectValues[] = {{kO0, "Enabled"}, {kO1, "Disabled"}};
+ValueChoice pinValues[] = {{pinBuffer, "Password"}};
+ValueChoice resultCodeValues[] = {{kQ0, "On"}, {kQ1, "Off"}};
+ValueChoice escapeValues[] = {{kX0, "Disabled"}, {kX1, "Enabled"}};
+
+template <size_t N>
+constexpr int32_t CountOf(const ValueChoice (&)[N]) {
+  return static_cast<int32_t>(N);
+}
+
+const SettingDescriptor kInitialTable[kRegisterCount] = {
+    {"I", nullptr, -1, 0, 0x23, "Firmware version: "},
+    {"R", roleValues, -1, CountOf(roleValues), 0x61, "Role: "},
+    {"B", nullptr, -1, 0, 0x22, "Bluetooth Address(Local): "},
+    {"C", flowValues, -1, CountOf(flowValues), 0x61, "Flow control: "},
+    {"D", remoteValues, 0, CountOf(remoteValues), 0x62, "Bluetooth Address(Remote): "},
+    {"E", echoValues, -1, CountOf(echoValues), 0x61, "Echo: "},
+    {"F", nullptr, -1, 0, 0x00, "Search the neighborhood: "},
+    {"H", discoveryValues, -1, CountOf(discoveryValues), 0x61, "Discovery mode: "},
+    {"A", connectValues, -1, CountOf(connectValues), 0x00, "Establish a connection: "},
+    {"K", stopValues, -1, CountOf(stopValues), 0x61, "Stopbits: "},
+    {"L", baudValues, -1, CountOf(baudValues), 0x61, "Baudrate: "},
+    {"M", parityValues, -1, CountOf(parityValues), 0x61, "Parity: "},
+    {"N", nameValues, 0, CountOf(nameValues), 0x63, "Local Device Name: "},
+    {"O", autoConnectValues, -1, CountOf(autoConnectValues), 0x61, "Auto Connection Mode: "},
+    {"P", pinValues, 0, CountOf(pinValues), 0x64, "PIN: "},
+    {"Q", resultCodeValues, -1, CountOf(resultCodeValues), 0x61, "Result Codes: "},
+    {"X", escapeValues, -1, CountOf(escapeValues), 0x61, "Escape Mode: "},
+};
+
+int BufferSizeOf(int index) {
+  switch (index) {
+    case kRegRemoteAddress: return kRemoteAddressBufferSize;
+    case kRegName: return kNameBufferSize;
+    case kRegPin: return kPinBufferSize;
+    default: return 0;
+  }
+}
+
+void ResetPrefixedBuffer(char* buffer, char letter) {
+  buffer[0] = letter;
+  buffer[1] = '=';
+  buffer[2] = '\0';
+}
+
+}  // namespace
+
+SettingDescriptor SettingsTable[kRegisterCount];
+
+void ResetSettingsTable() {
+  std::memcpy(SettingsTable, kInitialTable, sizeof SettingsTable);
+  ResetPrefixedBuffer(remoteAddressBuffer, 'D');
+  ResetPrefixedBuffer(nameBuffer, 'N');
+  ResetPrefixedBuffer(pinBuffer, 'P');
+}
+
+namespace {
+// The table holds its start-up contents before main runs.
+const bool tableInitialised = (ResetSettingsTable(), true);
+}  // namespace
+
+SettingKind KindOf(int index) {
+  return static_cast<SettingKind>(SettingsTable[index].flags & kSettingKindMask);
+}
+
+int FindChoice(int index, const std::string& word) {
+  const SettingDescriptor& setting = SettingsTable[index];
+  for (int i = 0; i < setting.count; ++i) {
+    const char* display = setting.values[i].display;
+    bool same = index == kRegBaudRate ? word == display
+                                      : strcasecmp(word.c_str(), display) == 0;
+    if (same) return i;
+  }
+  return -1;
+}
+
+void SetChoice(int index, int choice) {
+  SettingsTable[index].current = choice;
+  SettingsTable[index].flags |= SettingChanged;
+}
+
+void SetTextValue(int index, const std::string& text) {
+  char* buffer = SettingsTable[index].values[0].command;
+  const size_t room = static_cast<size_t>(BufferSizeOf(index)) - 3;  // prefix and terminator
+  const size_t length = text.size() < room ? text.size() : room;
+  std::memcpy(buffer + 2, text.data(), length);
+  buffer[2 + length] = '\0';
+  SettingsTable[index].flags |= SettingChanged;
+}
+
+const char* TextValue(int index) { return SettingsTable[index].values[0].command + 2; }
+
+const char* DisplayText(int index, int choice) {
+  return SettingsTable[index].values[choice].display;
+}
+
+std::string ReadCommand(int index) {
+  return std::string("AT") + SettingsTable[index].letter[0] + "?\r";
+}
+
+std::string WriteCommand(int index) {
+  const SettingDescriptor& setting = SettingsTable[index];
+  return std::string("AT") + setting.values[setting.current].command + "\r";
+}
