@@ -55,7 +55,10 @@ std::string PortName(const char* argument) {
 // could not be opened.
 int32_t OpenPort(const std::string& portName) {
   const int32_t port = PortOpen(portName.c_str(), 1024, 1024);
-  if (port < 0) ConsoleMessage("Error Opening COM port");
+  if (port < 0) {
+    ConsoleMessage("Error Opening COM port");
+    ConsoleMessage(portName + ": " + PortOpenErrorText(port));
+  }
   return port;
 }
 

@@ -18,8 +18,11 @@ class Console {
   virtual bool BeginKeys() = 0;
   // Puts the console back as it was before BeginKeys.
   virtual void EndKeys() = 0;
+  // Never blocks. False outside BeginKeys/EndKeys.
   virtual bool KeyAvailable() = 0;
-  // Blocks until a code is there and returns it.
+  // Blocks until a code is there and returns it; -1 at once outside
+  // BeginKeys/EndKeys. A terminal that goes away (hang-up) reports a key
+  // and reads as c, so that a waiting prompt ends as cancelled.
   virtual int ReadKey() = 0;
 };
 

@@ -26,17 +26,20 @@ class SerialDevice {
   virtual int Configure(const LineSettings& settings) = 0;
   // Drops every byte received and not yet read.
   virtual void DiscardInput() = 0;
+  // Sends one byte; a device that is gone drops it.
   virtual void Write(uint8_t byte) = 0;
   // Returns once every written byte has left.
   virtual void DrainOutput() = 0;
   // Waits at most timeoutMs for input, then reads what has arrived, up to
   // capacity bytes. Returns the count read: 0 when nothing came in time,
-  // -1 when the device is gone.
+  // -1 when the device is gone. An in-memory device that cannot really wait
+  // moves the installed clock (clock.h) on by timeoutMs when it returns 0,
+  // so that waits measured on that clock end.
   virtual int Read(uint8_t* buffer, int capacity, int timeoutMs) = 0;
 };
 
 // Opens "COM<n>" or an absolute device path. On failure returns nullptr and
-// stores a negative error in *error.
+// stores a negative kPortOpen... number (port_errors.h) in *error.
 using SerialOpener =
     std::function<std::unique_ptr<SerialDevice>(const std::string& name, int* error)>;
 

@@ -1,0 +1,41 @@
+// Which clock, console and serial devices the program uses: the operating
+// system's, unless a test installed its own.
+
+#include <utility>
+
+#include "platform/clock.h"
+#include "platform/console_keys.h"
+#include "platform/os_layer.h"
+#include "platform/serial_device.h"
+
+namespace platform {
+namespace {
+
+Clock* installedClock = nullptr;
+Console* installedConsole = nullptr;
+
+SerialOpener& InstalledOpener() {
+  static SerialOpener opener;
+  return opener;
+}
+
+}  // namespace
+
+Clock& CurrentClock() { return installedClock != nullptr ? *installedClock : OsClock(); }
+
+void SetClock(Clock* clock) { installedClock = clock; }
+
+Console& CurrentConsole() {
+  return installedConsole != nullptr ? *installedConsole : OsConsole();
+}
+
+void SetConsole(Console* console) { installedConsole = console; }
+
+std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& name, int* error) {
+  const SerialOpener& opener = InstalledOpener();
+  return opener ? opener(name, error) : OpenOsSerialDevice(name, error);
+}
+
+void SetSerialOpener(SerialOpener opener) { InstalledOpener() = std::move(opener); }
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+#ifndef VOSTREL_PLATFORM_POSIX_POSIX_CONSOLE_H
+#define VOSTREL_PLATFORM_POSIX_POSIX_CONSOLE_H
+
+#include <termios.h>
+
+#include <deque>
+#include <string>
+
+#include "platform/console_keys.h"
+
+namespace platform {
+
+// The operator's keyboard on a terminal (normally /dev/tty). Between
+// BeginKeys and EndKeys the terminal delivers single keys without echo;
+// Ctrl-C still interrupts.
+class PosixConsole : public Console {
+ public:
+  explicit PosixConsole(std::string terminalPath = "/dev/tty");
+  ~PosixConsole() override;
+
+  bool BeginKeys() override;
+  void EndKeys() override;
+  bool KeyAvailable() override;
+  int ReadKey() override;
+
+ private:
+  // Reads one byte, waiting at most timeoutMs (-1: for ever). -1 when none
+  // came; sets gone_ when the terminal went away.
+  int ReadByte(int timeoutMs);
+  // The rest of an escape sequence after ESC: the extended-key prefix and a
+  // code of its own, or a lone ESC.
+  void DecodeEscape();
+
+  const std::string terminalPath_;
+  int fd_ = -1;
+  termios original_{};
+  bool gone_ = false;
+  std::deque<int> pendingCodes_;
+};
+
+}  // namespace platform
+
+#endif

@@ -1,0 +1,232 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "platform/os_layer.h"
+#include "platform/port_errors.h"
+#include "platform/posix/device_path.h"
+#include "platform/posix/terminal_restore.h"
+#include "platform/serial_device.h"
+
+namespace platform {
+namespace {
+
+// How long one byte may wait for room in a full output queue before it is
+// dropped (with flow control off, a real line always drains well before).
+constexpr int64_t kWriteWaitMs = 1000;
+
+int64_t MonotonicNowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+int RemainingMs(int64_t deadline) {
+  const int64_t left = deadline - MonotonicNowMs();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+bool SpeedFor(int baud, speed_t* speed) {
+  switch (baud) {
+    case 1200: *speed = B1200; return true;
+    case 2400: *speed = B2400; return true;
+    case 4800: *speed = B4800; return true;
+    case 9600: *speed = B9600; return true;
+    case 19200: *speed = B19200; return true;
+    case 38400: *speed = B38400; return true;
+    case 57600: *speed = B57600; return true;
+    case 115200: *speed = B115200; return true;
+    case 230400: *speed = B230400; return true;
+    default: return false;
+  }
+}
+
+// Unix98 pseudo-terminal slaves (/dev/pts/N) have the majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+  const unsigned int deviceMajor = major(info.st_rdev);
+  return deviceMajor >= 136 && deviceMajor <= 143;
+}
+
+int OpenErrorFor(int openErrno) {
+  switch (openErrno) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+      return kPortOpenMissing;
+    case EBUSY:
+      return kPortOpenBusy;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return kPortOpenDenied;
+    case EISDIR:
+      return kPortOpenNotSerial;
+    default:
+      return kPortOpenFailed;
+  }
+}
+
+class PosixSerialDevice : public SerialDevice {
+ public:
+  PosixSerialDevice(int fd, const termios& original, bool pseudoTerminal)
+      : fd_(fd), original_(original), pseudoTerminal_(pseudoTerminal) {}
+
+  ~PosixSerialDevice() override {
+    tcsetattr(fd_, TCSANOW, &original_);
+    ioctl(fd_, TIOCNXCL);
+    ForgetTerminal(fd_);
+    close(fd_);  // also releases the lock
+  }
+
+  int Configure(const LineSettings& settings) override {
+    speed_t speed = B0;
+    if (!SpeedFor(settings.baud, &speed)) return kPortErrorBadBaudCode;
+    termios line{};
+    if (tcgetattr(fd_, &line) != 0) return kPortErrorRefused;
+    line.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                      IXANY);
+    line.c_oflag &= ~OPOST;
+    line.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    line.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    line.c_cflag |= CS8 | CLOCAL | CREAD;
+    if (settings.parity == Parity::kOdd) line.c_cflag |= PARENB | PARODD;
+    if (settings.parity == Parity::kEven) line.c_cflag |= PARENB;
+    if (settings.stopBits == StopBits::kTwo) line.c_cflag |= CSTOPB;
+    line.c_cc[VMIN] = 0;
+    line.c_cc[VTIME] = 0;
+    cfsetispeed(&line, speed);
+    cfsetospeed(&line, speed);
+    if (tcsetattr(fd_, TCSANOW, &line) != 0) {
+      // A pseudo-terminal has no parity: its driver clears PARENB after
+      // applying everything else, and the C library then reports EINVAL.
+      if (!(errno == EINVAL && pseudoTerminal_)) return kPortErrorRefused;
+    }
+    return 0;
+  }
+
+  void DiscardInput() override {
+    if (!gone_) tcflush(fd_, TCIFLUSH);
+  }
+
+  void Write(uint8_t byte) override {
+    const int64_t deadline = MonotonicNowMs() + kWriteWaitMs;
+    while (!gone_) {
+      const ssize_t written = write(fd_, &byte, 1);
+      if (written == 1) return;
+      if (written < 0 && errno == EINTR) continue;
+      if (written < 0 && errno != EAGAIN) {
+        gone_ = true;
+        return;
+      }
+      // The output queue is full: wait for room, but not for ever.
+      const int remaining = RemainingMs(deadline);
+      if (remaining == 0) return;
+      pollfd room{fd_, POLLOUT, 0};
+      if (poll(&room, 1, remaining) > 0 && (room.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+        gone_ = true;
+      }
+    }
+  }
+
+  void DrainOutput() override {
+    if (!gone_) tcdrain(fd_);
+  }
+
+  int Read(uint8_t* buffer, int capacity, int timeoutMs) override {
+    if (capacity <= 0) return gone_ ? -1 : 0;
+    const int64_t deadline = MonotonicNowMs() + (timeoutMs > 0 ? timeoutMs : 0);
+    while (!gone_) {
+      pollfd input{fd_, POLLIN, 0};
+      const int remaining = RemainingMs(deadline);
+      const int ready = poll(&input, 1, remaining);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready == 0) return 0;
+      if (ready > 0 && (input.revents & POLLIN)) {
+        const ssize_t count = read(fd_, buffer, static_cast<size_t>(capacity));
+        if (count > 0) return static_cast<int>(count);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+          if (remaining == 0) return 0;
+          continue;
+        }
+      }
+      // Hang-up, EIO or ENXIO: the device was unplugged or its other end
+      // closed.
+      gone_ = true;
+    }
+    return -1;
+  }
+
+ private:
+  const int fd_;
+  const termios original_;
+  const bool pseudoTerminal_;
+  bool gone_ = false;
+};
+
+std::unique_ptr<SerialDevice> Refuse(int fd, int code, int* error) {
+  if (fd >= 0) close(fd);
+  *error = code;
+  return nullptr;
+}
+
+}  // namespace
+
+bool DevicePathFor(const std::string& name, std::string* path) {
+  if (!name.empty() && name[0] == '/') {
+    *path = name;
+    return true;
+  }
+  if (name.size() < 4 || name.size() > 8) return false;
+  for (size_t i = 0; i < 3; ++i) {
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return false;
+  }
+  long number = 0;
+  for (size_t i = 3; i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
+    number = number * 10 + (name[i] - '0');
+  }
+  if (number < 1) return false;
+  *path = "/dev/ttyS" + std::to_string(number - 1);
+  return true;
+}
+
+std::unique_ptr<SerialDevice> OpenOsSerialDevice(const std::string& name, int* error) {
+  std::string path;
+  if (!DevicePathFor(name, &path)) return Refuse(-1, kPortOpenBadName, error);
+  // Non-blocking, so that a modem port without carrier does not hold the
+  // open; reads and writes wait with poll() instead.
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Refuse(-1, OpenErrorFor(errno), error);
+  if (!isatty(fd)) return Refuse(fd, kPortOpenNotSerial, error);
+  // Two copies of this program could both get past open() before either
+  // sets TIOCEXCL (and root ignores TIOCEXCL); the lock settles that race.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    return Refuse(fd, errno == EWOULDBLOCK ? kPortOpenBusy : kPortOpenFailed, error);
+  }
+  // Other programs (terminal emulators, modem managers) take no lock;
+  // TIOCEXCL makes their opens fail with EBUSY while we hold the port.
+  if (ioctl(fd, TIOCEXCL) != 0) return Refuse(fd, kPortOpenFailed, error);
+  termios original{};
+  if (tcgetattr(fd, &original) != 0 ||
+      !RememberTerminal(fd, original, TerminalKind::kSerialPort)) {
+    ioctl(fd, TIOCNXCL);
+    return Refuse(fd, kPortOpenFailed, error);
+  }
+  return std::make_unique<PosixSerialDevice>(fd, original, IsPseudoTerminal(fd));
+}
+
+}  // namespace platform
