@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+
+namespace {
+
+using e2e::AdapterSim;
+using e2e::ProgramRun;
+using e2e::RunVostrel;
+
+const std::string kBanner =
+    "VostrelCL version 1.0.0\n"
+    "Configures Bluetooth serial adapters over a serial port\n";
+const std::string kPrompt = "\nClick <ENTER> for OK or Click C for Cancel:\n";
+const char kMissingPort[] = "/dev/vostrel-no-such-port";
+
+std::string UsageText() {
+  std::ifstream file(TEST_DATA_DIR "/usage.txt", std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+TEST(CommandLineE2e, HelpPrintsBannerAndUsage) {
+  const std::string usage = UsageText();
+  ASSERT_FALSE(usage.empty());
+  const auto run = RunVostrel({"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, kBanner + usage);
+  EXPECT_EQ(run.errors, "");
+}
+
+TEST(CommandLineE2e, NoArgumentsPrintUsageAndExitOne) {
+  const auto run = RunVostrel({});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, kBanner + UsageText());
+}
+
+TEST(CommandLineE2e, RejectedOptionsNameTheFirstAndLeaveThePortAlone) {
+  // The port named does not exist: had it been opened, the run would have
+  // said so and ended with another status.
+  const struct {
+    std::vector<std::string> arguments;
+    const char* message;
+  } cases[] = {
+      {{"-L38400", kMissingPort, "program"}, "Invalid Argument"},
+      {{"-", kMissingPort, "program"}, "Invalid Argument"},
+      {{"-lfast", kMissingPort, "program"}, "Invalid Baudrate"},
+      {{"-l38400", "-mMark", kMissingPort, "program"}, "Invalid Parity"},
+      {{"-kthree", kMissingPort, "program"}, "Invalid Stopbit"},
+      {{"-rboss", kMissingPort, "program"}, "Invalid Role"},
+      {{"-cmaybe", kMissingPort, "program"}, "Invalid Flow control"},
+      {{"-osometimes", kMissingPort, "program"}, "Invalid Autoconnect"},
+      {{"-xy", kMissingPort, "program"}, "Invalid Escape Mode"},
+      {{"-d0043623443", kMissingPort, "program"}, "Remote address must be 12 characters)"},
+      {{"-d0043623443330", kMissingPort, "program"}, "Remote address must be 12 characters)"},
+      {{"-d00436234433G", kMissingPort, "program"},
+       "Remote address must be 12 hexadecimal digits)"},
+      {{"-nSeventeen chars!!", kMissingPort, "program"}, "Invalid Name (Must be 1-16 characters)"},
+      {{"-p123", kMissingPort, "program"}, "Invalid PIN (Must be 4-8 characters)"},
+      {{"-p123456789", kMissingPort, "program"}, "Invalid PIN (Must be 4-8 characters)"},
+      // Only the first bad option is named.
+      {{"-lfast", "-mMark", kMissingPort, "program"}, "Invalid Baudrate"},
+  };
+  for (const auto& c : cases) {
+    const auto run = RunVostrel(c.arguments);
+    EXPECT_EQ(run.status, 2) << c.arguments[0];
+    EXPECT_EQ(run.output, kBanner + c.message + "\r\n") << c.arguments[0];
+  }
+}
+
+TEST(CommandLineE2e, PortAloneOpensAndClosesIt) {
+  AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  const auto run = RunVostrel({sim.devicePath()});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, kBanner);
+  EXPECT_EQ(sim.ReceivedText(), "");
+  // A second run finds the port as free as the first did.
+  EXPECT_EQ(RunVostrel({sim.devicePath()}).status, 0);
+}
+
+TEST(CommandLineE2e, UnknownCommandWord) {
+  AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  const auto run = RunVostrel({sim.devicePath(), "frobnicate"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, kBanner + "Invalid Command\r\n");
+  EXPECT_EQ(sim.ReceivedText(), "");
+}
+
+TEST(CommandLineE2e, MissingPort) {
+  const auto run = RunVostrel({kMissingPort, "status"});
+  EXPECT_EQ(run.status, 4);
+  EXPECT_EQ(run.output, kBanner + "Error Opening COM port\r\n" + kMissingPort +
+                            ": no such serial port\r\n");
+}
+
+// The harness itself: parity reaches adapter-sim, prompts can be answered,
+// and the test can act on the bench in between.
+TEST(HarnessE2e, StatusAtOddParityIsSeenByTheAdapter) {
+  AdapterSim sim({"--parity", "odd", "--name", "Bench 1"});
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  ProgramRun run({sim.devicePath(), "status"});
+  EXPECT_EQ(run.Finish(), 0) << run.output();
+  EXPECT_NE(run.output().find("Connected at: Baudrate:19200 Parity:ODD Stopbits:One\r\n"),
+            std::string::npos)
+      << run.output();
+  EXPECT_NE(run.output().find("Local Device Name: Bench 1\r\n"), std::string::npos);
+  const std::vector<sim::SentByte> received = sim.Received();
+  ASSERT_FALSE(received.empty());
+  EXPECT_EQ(received.front().host.parity, platform::Parity::kNone);  // the scan starts at NONE
+  EXPECT_EQ(received.back().host.parity, platform::Parity::kOdd);
+  EXPECT_EQ(received.back().adapter, "A");
+  EXPECT_NE(sim.ReceivedText().find("ATN?\r"), std::string::npos);
+  // The protocol's pauses are slept, not spun.
+  EXPECT_LT(run.cpuMs() * 10, run.elapsedMs()) << run.cpuMs() << " ms CPU in " << run.elapsedMs();
+}
+
+TEST(HarnessE2e, ResetButtonPressedWhileThePromptWaits) {
+  AdapterSim sim({"--baud", "9600", "--role", "master", "--deaf-until-reset"});
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  ProgramRun run({sim.devicePath(), "reset"});
+  ASSERT_TRUE(run.WaitForOutput(kPrompt, 10000)) << run.output();
+  EXPECT_EQ(sim.Command("reset-button"), "ok\n");
+  run.Type("\r");
+  EXPECT_EQ(run.Finish(), 0) << run.output();
+  EXPECT_NE(run.output().find("Device Resetted\n"), std::string::npos) << run.output();
+  const sim::AdapterReport adapter = sim.Registers("A");
+  EXPECT_EQ(adapter.line.baud, 19200);
+  EXPECT_EQ(adapter.registers.at('R'), "1");  // factory settings again
+  // The reset command went out at the adapter's own speed.
+  bool resetAtOwnSpeed = false;
+  std::string command;
+  for (const sim::SentByte& sent : sim.Received()) {
+    command += static_cast<char>(sent.byte);
+    if (sent.byte == '\r') {
+      if (command == "ATZ0\r" && sent.host.baud == 9600) resetAtOwnSpeed = true;
+      command.clear();
+    }
+  }
+  EXPECT_TRUE(resetAtOwnSpeed);
+}
+
+TEST(HarnessE2e, CancelAtThePrompt) {
+  AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  ProgramRun run({sim.devicePath(), "reset"});
+  ASSERT_TRUE(run.WaitForOutput(kPrompt, 10000)) << run.output();
+  run.Type("c");
+  EXPECT_EQ(run.Finish(10000), 5);
+  EXPECT_EQ(run.output().substr(run.output().size() - kPrompt.size()), kPrompt);
+  EXPECT_EQ(sim.ReceivedText(), "");
+}
+
+TEST(HarnessE2e, CtrlCAtThePromptRestoresTheTerminal) {
+  AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  ProgramRun run({sim.devicePath(), "reset"});
+  ASSERT_TRUE(run.WaitForOutput(kPrompt, 10000)) << run.output();
+  EXPECT_FALSE(run.ConsoleInLineMode());  // single keys while the prompt waits
+  run.Type("\x03");
+  EXPECT_EQ(run.Finish(10000), 130);
+  EXPECT_TRUE(run.ConsoleInLineMode());
+}
+
+TEST(HarnessE2e, PromptWithoutAConsoleDoesNotHang) {
+  AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  e2e::RunOptions noConsole;
+  noConsole.console = false;
+  ProgramRun run({sim.devicePath(), "reset"}, noConsole);
+  EXPECT_EQ(run.Finish(10000), 5) << run.output();
+  EXPECT_EQ(sim.ReceivedText(), "");
+}
+
+TEST(HarnessE2e, BenchCommandsOfAdapterSim) {
+  AdapterSim sim({"--adapter", "B", "--address", "00043E2A9B10"});
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  EXPECT_TRUE(sim.Registers("A").plugged);
+  EXPECT_EQ(sim.Command("plug B"), "ok\n");
+  EXPECT_FALSE(sim.Registers("A").plugged);
+  const sim::AdapterReport b = sim.Registers("B");
+  EXPECT_TRUE(b.plugged);
+  EXPECT_EQ(b.registers.at('B'), "00043E2A9B10");
+  EXPECT_EQ(sim.Command("unplug"), "ok\n");
+  EXPECT_FALSE(sim.Registers("B").plugged);
+  EXPECT_EQ(sim.Command("plug Z"), "error: no adapter Z\n");
+  EXPECT_EQ(sim.Command("dance"), "error: unknown command: dance\n");
+  EXPECT_EQ(sim.Command("reset-button B"), "ok\n");
+}
+
+TEST(HarnessE2e, PortVanishingMidRunEndsTheRun) {
+  AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  ProgramRun run({sim.devicePath(), "status"});
+  ASSERT_TRUE(run.WaitForOutput("Connected at:", 30000)) << run.output();
+  EXPECT_EQ(sim.Command("vanish"), "ok\n");
+  // Every read after that fails; the run still comes to an end.
+  EXPECT_NE(run.Finish(300000), -1) << "still running after the port vanished: " << run.output();
+  EXPECT_NE(run.output().find("***Could not read***"), std::string::npos) << run.output();
+}
+
+}  // namespace
