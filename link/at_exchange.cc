@@ -1,0 +1,184 @@
+#include "link/at_exchange.h"
+
+#include <cstring>
+
+#include "frontend/console_output.h"
+#include "frontend/diagnostic_log.h"
+#include "link/firmware.h"
+#include "operations/cancellation.h"
+#include "platform/clock.h"
+#include "platform/serial_port.h"
+#include "settings/settings_table.h"
+
+char ResponseLine[kResponseLineLength + 1] = "";
+int32_t SpinnerPos = 0;
+
+namespace {
+
+// Pacing of the exchange: fixed pauses and bounded polls, never a blocking read.
+constexpr int kSettleMs = 200;          // after the lone CR ahead of a command
+constexpr int kEchoPolls = 25;          // per character sent
+constexpr int kReplyPolls = 20;         // per character of a reply line
+constexpr int kPollMs = 20;
+constexpr int kOkAttempts = 3;
+constexpr int kFailedAttemptMs = 150;
+constexpr int kReplyAttempts = 2;
+constexpr int kQueryAttempts = 5;
+constexpr int kRegisterChangeMs = 3000;  // the adapter applies C, H, O, R, X slowly
+constexpr int32_t kWaitAfterCommand = 36;
+constexpr int32_t kWaitAfterReply = 90;
+constexpr char kOkLine[] = "OK\r\n";
+constexpr int kDiagnosticLevel = 5;
+constexpr int kRegisterReadLevel = 10;
+constexpr int kNoLineEnd = -1;  // LogMessage level that writes the text alone
+constexpr char kSpinner[] = "\\|/-";
+constexpr int kSpinnerLength = 4;
+
+constexpr int kCarriageReturn = 13;
+constexpr int kLineFeed = 10;
+
+// What a poll for one byte gives besides the byte itself.
+constexpr int kNoByte = -1;
+constexpr int kPollCancelled = -2;
+
+// The register letter of an "AT" command, or 0 for a shorter text.
+char RegisterLetterOf(const std::string& command) {
+  return command.size() > 2 ? command[2] : '\0';
+}
+
+bool IsSlowRegister(char letter) { return letter != '\0' && std::strchr("CHORX", letter); }
+
+// Waits for the echo of one character. Each poll first pushes our output
+// out, then gives up at once if the operator cancelled.
+int PollForEcho(int32_t port) {
+  for (int poll = 0; poll < kEchoPolls; ++poll) {
+    PortDrainOutput(port, 0, 0);
+    if (CancelRequested) return kPollCancelled;
+    platform::SleepMs(kPollMs);
+    PortPoll(port, 0, 0);
+    const int byte = PortGetByte(port);
+    if (byte != kNoByte) return byte;
+  }
+  return kNoByte;
+}
+
+// Waits for one character of a reply line.
+int PollForReplyByte(int32_t port) {
+  for (int poll = 0; poll < kReplyPolls; ++poll) {
+    platform::SleepMs(kPollMs);
+    PortPoll(port, 0, 0);
+    const int byte = PortGetByte(port);
+    if (byte != kNoByte) return byte;
+    if (CancelRequested) return kPollCancelled;
+  }
+  return kNoByte;
+}
+
+// Reads one reply line into ResponseLine: line ends ahead of it are skipped,
+// a CR ends it, and it is cut after kResponseLineLength characters.
+ResultCode ReadReplyLine(int32_t port) {
+  int stored = 0;
+  for (;;) {
+    if (CancelRequested) return kResultCancelled;
+    const int byte = PollForReplyByte(port);
+    if (byte == kPollCancelled) return kResultCancelled;
+    if (byte == kNoByte) return kResultNoAnswer;
+    if (stored == 0 && (byte == kCarriageReturn || byte == kLineFeed)) continue;
+    if (byte == kCarriageReturn) break;
+    ResponseLine[stored++] = static_cast<char>(byte);
+    if (stored == kResponseLineLength) break;
+  }
+  ResponseLine[stored] = '\0';
+  return kResultOk;
+}
+
+// One failed attempt of SendAndAwaitOk redraws the spinner character.
+void AdvanceSpinner() {
+  const int position = SpinnerPos < kSpinnerLength ? SpinnerPos : 0;
+  SpinnerPos = position + 1;
+  if (!CancelRequested) WriteOutput(std::string(1, kSpinner[position]) + "\r");
+}
+
+}  // namespace
+
+ResultCode SendEchoed(int32_t port, const std::string& command) {
+  PortPurgeInput(port);
+  PortPutByte(port, kCarriageReturn);
+  PortDrainOutput(port, 0, 0);
+  platform::SleepMs(kSettleMs);
+  // Drops the echo of that CR and whatever the adapter answered to it.
+  PortPurgeInput(port);
+
+  for (const char ch : command) {
+    const uint8_t sent = static_cast<uint8_t>(ch);
+    PortPutByte(port, sent);
+    const int echo = PollForEcho(port);
+    if (echo == kPollCancelled) return kResultCancelled;
+    if (echo == kNoByte || (echo & 0xFF) != sent) return kResultNoAnswer;
+  }
+  return kResultOk;
+}
+
+ResultCode SendAndAwaitOk(int32_t port, const std::string& command) {
+  const char letter = RegisterLetterOf(command);
+  for (int attempt = 0; attempt < kOkAttempts; ++attempt) {
+    if (CancelRequested) return kResultCancelled;
+    if (SendEchoed(port, command) == kResultOk) {
+      // Firmware v4.18 takes a write of H without ever saying OK.
+      if (FirmwareIndex == kFirmwareV418 && letter == 'H') {
+        platform::SleepMs(kRegisterChangeMs);
+        return kResultOk;
+      }
+      if (PortWaitForString(port, kWaitAfterCommand, "", kOkLine) == 0) {
+        if (IsSlowRegister(letter)) platform::SleepMs(kRegisterChangeMs);
+        LogMessage("\r", "", "", 0, kNoLineEnd);
+        return kResultOk;
+      }
+    }
+    AdvanceSpinner();
+    platform::SleepMs(kFailedAttemptMs);
+  }
+  LogMessage("\r", "", "", 0, kNoLineEnd);
+  return kResultNoAnswer;
+}
+
+ResultCode ReadReply(int32_t port, const std::string& command) {
+  for (int attempt = 0; attempt < kReplyAttempts; ++attempt) {
+    const ResultCode sent = SendEchoed(port, command);
+    if (sent == kResultCancelled) return kResultCancelled;
+    if (sent != kResultOk) continue;
+
+    const ResultCode line = ReadReplyLine(port);
+    if (line != kResultOk) return line;
+
+    // The firmware query answers with its line alone.
+    if (RegisterLetterOf(command) == 'I') return kResultOk;
+    if (PortWaitForString(port, kWaitAfterReply, "", kOkLine) == 0) return kResultOk;
+  }
+  return kResultNoAnswer;
+}
+
+ResultCode SendSetting(int32_t port, const std::string& code) {
+  const std::string command = "AT" + code + "\r";
+  ConsoleMessage("Sending: " + code);
+  LogMessage("Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
+  if (SendAndAwaitOk(port, command) == kResultOk) return kResultOk;
+  if (CancelRequested) return kResultCancelled;
+  return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
+}
+
+ResultCode QueryRegister(int32_t port, int index) {
+  std::string command = "AT ?\r";
+  command[2] = SettingsTable[index].letter[0];
+  LogMessage("Device Command=>", command, "", 0, kRegisterReadLevel);
+  for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
+    const ResultCode read = ReadReply(port, command);
+    if (read == kResultOk || read == kResultCancelled) return read;
+  }
+  return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
+}
+
+void ResetAtExchange() {
+  std::memset(ResponseLine, 0, sizeof ResponseLine);
+  SpinnerPos = 0;
+}

@@ -1,0 +1,148 @@
+#include "link/link_establishment.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "frontend/console_output.h"
+#include "frontend/diagnostic_log.h"
+#include "link/at_exchange.h"
+#include "link/firmware.h"
+#include "link/link_state.h"
+#include "operations/cancellation.h"
+#include "operations/operator_prompt.h"
+#include "platform/serial_port.h"
+#include "settings/settings_table.h"
+
+namespace {
+
+// Fixed arguments of PortConfigure: 8 data bits, and the trailing code.
+constexpr int32_t kDataBitsCode = 3;
+constexpr int32_t kLastConfigureCode = 4;
+// Code 8 is 19200 baud: a reset adapter answers at 19200, NONE, One.
+constexpr int32_t kResetBaudCode = 8;
+constexpr int kDiagnosticLevel = 5;
+constexpr int kScanAttempts = 2;
+constexpr int kResetAttempts = 5;
+
+const std::string kResetInstructions =
+    "\n" + std::string(73, '*') + "\n" +
+    "* 1. Make sure you selected the correct COM port.\n"
+    "* 2. Make sure the adapter's switch is towards the connector.\n"
+    "* 3. Use a paper clip and gently push on the reset switch for 10 seconds.\n" +
+    std::string(73, '*') + "\n\n";
+
+// One host setting, as positions in the L, M and K value tables.
+struct Combination {
+  int32_t baud;
+  uint16_t parity;
+  uint16_t stop;
+};
+
+// Stop bits outermost, then parity, baud rate innermost, each in table order.
+int CombinationCount() {
+  return SettingsTable[kRegStopBits].count * SettingsTable[kRegParity].count *
+         SettingsTable[kRegBaudRate].count;
+}
+
+Combination CombinationAt(int position) {
+  const int bauds = SettingsTable[kRegBaudRate].count;
+  const int parities = SettingsTable[kRegParity].count;
+  return Combination{position % bauds, static_cast<uint16_t>(position / bauds % parities),
+                     static_cast<uint16_t>(position / (bauds * parities))};
+}
+
+const char* BaudText(const Combination& c) { return DisplayText(kRegBaudRate, c.baud); }
+
+// Records the combination as LinkState (even if the port refuses it) and
+// configures the port for it. Returns 0 or the port layer's error number.
+int32_t ApplyCombination(int32_t port, const Combination& c) {
+  LinkStopIndex = c.stop;
+  LinkParityIndex = c.parity;
+  LinkBaudIndex = c.baud;
+  const int32_t baudCode = PortBaudCode(port, std::atoi(BaudText(c)));
+  return PortConfigure(port, baudCode, c.parity, kDataBitsCode, c.stop, kLastConfigureCode);
+}
+
+// label + "19200 Parity:NONE Stopbits:One"
+std::string DescribeSetting(const char* label, const Combination& c) {
+  return label + std::string(BaudText(c)) + " Parity:" + DisplayText(kRegParity, c.parity) +
+         " Stopbits:" + DisplayText(kRegStopBits, c.stop);
+}
+
+// Up to `attempts` calls of "AT": 0 on the first OK, the cancelled result
+// once the operator has given up, otherwise the last failure.
+ResultCode AwaitAnswerToAt(int32_t port, int attempts) {
+  ResultCode result = kResultNoAnswer;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (CancelRequested) return kResultCancelled;
+    result = SendAndAwaitOk(port, "AT\r");
+    if (result == kResultOk) return kResultOk;
+  }
+  return result;
+}
+
+}  // namespace
+
+ResultCode ScanPortSettings(int32_t port) {
+  for (int position = 0; position < CombinationCount(); ++position) {
+    const Combination c = CombinationAt(position);
+    const int32_t error = ApplyCombination(port, c);
+    if (error != 0) {
+      LogMessage("Error setting port characteristics Baud==>", BaudText(c), "",
+                 kResultLibraryError + error, kDiagnosticLevel);
+      continue;
+    }
+    LogMessage(DescribeSetting("Trying Baud:", c), "", "", 0, kDiagnosticLevel);
+    const ResultCode answer = AwaitAnswerToAt(port, kScanAttempts);
+    if (answer == kResultOk || answer == kResultCancelled) return answer;
+  }
+  return LogMessage("Could not communicate with adapter", "", "", kResultNoSettingAnswered,
+                    kDiagnosticLevel);
+}
+
+ResultCode ResetAdapter(int32_t port) {
+  PortSetReceiveHook(port, EchoReceived);
+  const ResultCode confirmed = PromptOperator(kResetInstructions);
+  if (confirmed != kResultOk) return confirmed;
+
+  // "ATZ0" at every setting, since the adapter's own is unknown; a reset
+  // adapter then answers at 19200, NONE, One.
+  for (int position = 0; position < CombinationCount(); ++position) {
+    const Combination c = CombinationAt(position);
+    int32_t error = ApplyCombination(port, c);
+    if (error != 0) {
+      LogMessage("DeviceReset(Port Characteristics==>Baud:", BaudText(c), ")",
+                 kResultLibraryError + error, kDiagnosticLevel);
+      continue;
+    }
+    if (SendAndAwaitOk(port, "ATZ0\r") == kResultCancelled) return kResultCancelled;
+    error = PortConfigure(port, kResetBaudCode, 0, kDataBitsCode, 0, kLastConfigureCode);
+    if (error != 0) {
+      LogMessage("DeviceReset(Port Characteristics==>Baud[2]:", "19200", ")",
+                 kResultLibraryError + error, kDiagnosticLevel);
+      continue;
+    }
+    const ResultCode answer = AwaitAnswerToAt(port, kResetAttempts);
+    if (answer == kResultOk || answer == kResultCancelled) return answer;
+  }
+  ConsoleMessage("");
+  return kResultNoAnswer;
+}
+
+ResultCode ConnectToAdapter(int32_t port) {
+  ConsoleMessage("Connecting to device");
+  const ResultCode firstScan = ScanPortSettings(port);
+  if (firstScan != kResultOk) {
+    if (CancelRequested) return kResultCancelled;
+    ConsoleMessage("Connection Failed");
+    ConsoleMessage("Attempting to reset device. This may take a while....");
+    if (ResetAdapter(port) != kResultOk) return CancelRequested ? kResultCancelled : firstScan;
+    const ResultCode secondScan = ScanPortSettings(port);
+    if (secondScan != kResultOk) return CancelRequested ? kResultCancelled : secondScan;
+  }
+  const ResultCode identified = IdentifyFirmware(port);
+  if (identified != kResultOk) return identified;
+  const Combination link{LinkBaudIndex, LinkParityIndex, LinkStopIndex};
+  ConsoleMessage(DescribeSetting("Connected at: Baudrate:", link));
+  return kResultOk;
+}
