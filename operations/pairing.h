@@ -10,9 +10,6 @@
 // master.
 ResultCode PairAdapters(int32_t port);
 
-// A Bluetooth address has this many hexadecimal digits.
-constexpr size_t kBluetoothAddressDigits = 12;
-
 // Fills *address with the hexadecimal digits of reply, every other character
 // dropped ("00:1A:7D:DA:71:13" gives "001A7DDA7113"). True only when exactly
 // 12 digits remain; anything else is not an address.

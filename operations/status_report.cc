@@ -1,0 +1,75 @@
+#include "operations/status_report.h"
+
+#include <cctype>
+#include <string>
+
+#include "frontend/console_output.h"
+#include "frontend/diagnostic_log.h"
+#include "link/at_exchange.h"
+#include "link/link_establishment.h"
+#include "operations/cancellation.h"
+#include "platform/clock.h"
+#include "platform/serial_port.h"
+#include "settings/settings_table.h"
+
+int32_t RoleIsSlave = 1;
+
+namespace {
+
+constexpr int kPauseBeforeReadMs = 100;
+
+// Decodes the reply to a Choice register into *value; false when the reply
+// names no entry. The reply's first character alone picks the entry: the
+// adapter reports the second character of the entry's command text ("0" for
+// "R0", "*" for "L*"). A longer reply must start with a digit.
+bool DecodeChoice(int index, std::string* value) {
+  const SettingDescriptor& setting = SettingsTable[index];
+  const char first = ResponseLine[0];
+  const bool longerThanOne = first != '\0' && ResponseLine[1] != '\0';
+  if (longerThanOne && !std::isdigit(static_cast<unsigned char>(first))) {
+    value->clear();
+    return false;
+  }
+  for (int i = 0; i < setting.count; ++i) {
+    if (setting.values[i].command[1] == first) {
+      *value = setting.values[i].display;
+      if (index == kRegRole) RoleIsSlave = first - '0';
+      return true;
+    }
+  }
+  *value = "***Invalid Argument Read";
+  return false;
+}
+
+}  // namespace
+
+ResultCode ShowStatus(int32_t port) {
+  PortSetReceiveHook(port, EchoReceived);
+  const ResultCode connected = ConnectToAdapter(port);
+  if (connected != kResultOk) return connected;
+
+  for (int index = 0; index < kRegisterCount; ++index) {
+    if (CancelRequested) return kResultCancelled;
+    const SettingDescriptor& setting = SettingsTable[index];
+    if (!(setting.flags & SettingShown)) continue;
+    // Auto Connection Mode only means something on a master.
+    if (index == kRegAutoConnect && RoleIsSlave != 0) continue;
+
+    platform::SleepMs(kPauseBeforeReadMs);
+    if (QueryRegister(port, index) != kResultOk) {
+      ConsoleMessage(std::string(setting.label) + "***Could not read***");
+      continue;
+    }
+    if (KindOf(index) != kKindChoice) {
+      ConsoleMessage(setting.label + std::string(ResponseLine));
+      continue;
+    }
+    std::string value;
+    const bool decoded = DecodeChoice(index, &value);
+    ConsoleMessage(setting.label + value);
+    if (!decoded) LogMessage(setting.letter, " Command. Received=> ", ResponseLine, 0, 5);
+  }
+  return kResultOk;
+}
+
+void ResetStatusReport() { RoleIsSlave = 1; }
