@@ -146,6 +146,9 @@ std::string Adapter::Receive(uint8_t byte, const platform::LineSettings& host) {
 void Adapter::PressResetButton() {
   deaf_ = false;
   lineBuffer_.clear();
+  lineChangePending_ = false;
+  factoryResetPending_ = false;
+  FactoryReset();
 }
 
 void Adapter::FactoryReset() {

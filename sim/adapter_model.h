@@ -80,8 +80,8 @@ class Adapter {
   // sends back at once (echo, replies; garbage at wrong settings).
   std::string Receive(uint8_t byte, const platform::LineSettings& host);
 
-  // A hardware reset: a deaf adapter wakes up and a half-received command
-  // is forgotten. The stored settings stay; "ATZ0" restores those.
+  // Holding the reset button: factory settings, like "ATZ0"; a deaf adapter
+  // wakes up and a half-received command is forgotten.
   void PressResetButton();
   // What "ATZ0" does: factory settings (19200, NONE, One, slave, PIN 1234,
   // no remote address, default name). Address, firmware and faults stay.

@@ -299,21 +299,36 @@ TEST_F(LinkEstablishmentTest, AnAdapterDeafUntilItsButtonIsPressedIsResetAndFoun
             std::string("Connecting to device\r\n") + kConnectFailed + kResetDialogue +
                 "Firmware interface used - Version: v4.22\r\n"
                 "Connected at: Baudrate:19200 Parity:NONE Stopbits:One\r\n");
-  // "ATZ0" went out at every setting up to the adapter's own (the 48th),
-  // each followed by a look at 19200, NONE, One; then the second scan found
-  // it there at once.
-  const std::vector<sim::HostConfiguration>& configured = bench_.configurations();
-  ASSERT_EQ(configured.size(), 54u + 2 * 48 + 1);
-  const std::vector<LineSettings> order = ScanOrder();
-  for (int i = 0; i < 48; ++i) {
-    EXPECT_TRUE(Same(configured[54 + 2 * i].settings, order[i])) << i;
-    EXPECT_TRUE(Same(configured[54 + 2 * i + 1].settings, order[0])) << i;
-  }
-  const std::vector<std::string>& executed = bench_.adapter("adapter").executedCommands();
-  EXPECT_EQ(executed.front(), "ATZ0");
+  // The button restored the factory settings, so the first "ATZ0" (at 19200,
+  // NONE, One) reached the adapter, the look at 19200 found it and the
+  // second scan found it there at once.
+  ASSERT_EQ(bench_.configurations().size(), 54u + 2 + 1);
+  EXPECT_EQ(bench_.adapter("adapter").executedCommands(),
+            (std::vector<std::string>{"ATZ0", "AT", "AT", "ATI?"}));
   EXPECT_EQ(LinkBaudIndex, 0);
   EXPECT_EQ(LinkParityIndex, 0);
   EXPECT_EQ(LinkStopIndex, 0);
+}
+
+TEST_F(LinkEstablishmentTest, TheResetWalksUntilATZ0ReachesTheAdaptersOwnSetting) {
+  AdapterAt(Line(38400, Parity::kEven, StopBits::kTwo));
+  console_.PressEnter();
+
+  ASSERT_EQ(ResetAdapter(port_), kResultOk);
+
+  // "ATZ0" went out at every setting up to the adapter's own (the 48th),
+  // each followed by a look at 19200, NONE, One, where the adapter then
+  // answered.
+  const std::vector<LineSettings> configured = Configured();
+  ASSERT_EQ(configured.size(), 2u * 48);
+  const std::vector<LineSettings> order = ScanOrder();
+  for (int i = 0; i < 48; ++i) {
+    EXPECT_TRUE(Same(configured[2 * i], order[i])) << i;
+    EXPECT_TRUE(Same(configured[2 * i + 1], order[0])) << i;
+  }
+  EXPECT_EQ(bench_.adapter("adapter").executedCommands(),
+            (std::vector<std::string>{"ATZ0", "AT"}));
+  EXPECT_TRUE(Same(bench_.adapter("adapter").config().line, order[0]));
 }
 
 TEST_F(LinkEstablishmentTest, AResetThatFindsNoAdapterEndsWithABareLineEnd) {
