@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kFirmwareSpp03 = 1;
 constexpr int kFirmwareSpp03New = 2;
+constexpr int kFirmwareV412 = 3;
 constexpr int kNewestFirmware = kFirmwareCount - 1;
 // The reply to "ATI?" carries the version text behind this many characters.
 constexpr size_t kVersionOffset = 13;
@@ -31,7 +32,7 @@ constexpr FirmwareDependentRegister kFirmwareDependentRegisters[] = {
     {kRegFlowControl, kFirmwareSpp03New},
     {kRegStopBits, kFirmwareSpp03},
     {kRegParity, kFirmwareSpp03},
-    {kRegEscapeMode, 3},  // v4.12
+    {kRegEscapeMode, kFirmwareV412},
 };
 
 // Index of the version named in ResponseLine; the newest for a text the
