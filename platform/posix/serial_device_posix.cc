@@ -190,7 +190,8 @@ bool DevicePathFor(const std::string& name, std::string* path) {
     *path = name;
     return true;
   }
-  if (name.size() < 4 || name.size() > 8) return false;
+  // Up to ten digits: every number the command line can give.
+  if (name.size() < 4 || name.size() > 13) return false;
   for (size_t i = 0; i < 3; ++i) {
     if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return false;
   }
