@@ -2,7 +2,11 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <iterator>
 
 Pty::Pty() {
   const int fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -21,4 +25,32 @@ Pty::~Pty() { CloseMaster(); }
 void Pty::CloseMaster() {
   if (masterFd_ >= 0) close(masterFd_);
   masterFd_ = -1;
+}
+
+bool Pty::Send(const std::string& bytes) const {
+  return write(masterFd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+}
+
+termios Pty::Settings() const {
+  termios now{};
+  tcgetattr(masterFd_, &now);
+  return now;
+}
+
+bool Pty::SettingsAre(const termios& expected) const {
+  const termios now = Settings();
+  return now.c_iflag == expected.c_iflag && now.c_oflag == expected.c_oflag &&
+         now.c_cflag == expected.c_cflag && now.c_lflag == expected.c_lflag &&
+         cfgetispeed(&now) == cfgetispeed(&expected) &&
+         cfgetospeed(&now) == cfgetospeed(&expected) &&
+         std::equal(std::begin(now.c_cc), std::end(now.c_cc), std::begin(expected.c_cc));
+}
+
+bool Pty::SlaveExclusive() const {
+  const int fd = open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return true;  // refused: held exclusively indeed
+  int exclusive = 0;
+  ioctl(fd, TIOCGEXCL, &exclusive);
+  close(fd);
+  return exclusive != 0;
 }

@@ -3,16 +3,17 @@
 
 #include "link/link_establishment.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
-#include <set>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "frontend/diagnostic_log.h"
-#include "link/firmware.h"
 #include "link/link_state.h"
 #include "operations/cancellation.h"
 #include "platform/serial_device.h"
@@ -25,8 +26,11 @@ namespace {
 using platform::LineSettings;
 using platform::Parity;
 using platform::StopBits;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using Lines = std::vector<std::string>;
 
-const char kLogPrefix[] = "[12/06/26 09:05:07] ";
+const char kLogStamp[] = "[12/06/26 09:05:07] ";
 
 const char kResetDialogue[] =
     "\n"
@@ -43,180 +47,44 @@ const char kConnectFailed[] =
     "Connection Failed\r\n"
     "Attempting to reset device. This may take a while....\r\n";
 
-LineSettings Line(int baud, Parity parity, StopBits stop) {
-  LineSettings line;
-  line.baud = baud;
-  line.parity = parity;
-  line.stopBits = stop;
-  return line;
-}
-
-bool Same(const LineSettings& a, const LineSettings& b) {
-  return a.baud == b.baud && a.parity == b.parity && a.stopBits == b.stopBits;
-}
-
-// The host settings in the order the scan tries them.
-std::vector<LineSettings> ScanOrder() {
-  const int bauds[] = {19200, 9600, 38400, 57600, 115200, 4800, 1200, 2400, 230400};
-  std::vector<LineSettings> order;
-  for (StopBits stop : {StopBits::kOne, StopBits::kTwo}) {
-    for (Parity parity : {Parity::kNone, Parity::kOdd, Parity::kEven}) {
-      for (int baud : bauds) order.push_back(Line(baud, parity, stop));
-    }
-  }
-  return order;
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// The level-5 line of every setting, in scan order.
-std::vector<std::string> TriedLines() {
-  const char* bauds[] = {"19200", "9600", "38400", "57600", "115200",
-                         "4800",  "1200", "2400",  "230400"};
-  std::vector<std::string> lines;
+// The host settings in the order the scan tries them, as the log names them.
+const Lines kScanOrder = [] {
+  Lines order;
   for (const char* stop : {"One", "Two"}) {
     for (const char* parity : {"NONE", "ODD", "EVEN"}) {
-      for (const char* baud : bauds) {
-        lines.push_back(std::string("(0) Trying Baud:") + baud + " Parity:" + parity +
-                        " Stopbits:" + stop);
+      for (const char* baud :
+           {"19200", "9600", "38400", "57600", "115200", "4800", "1200", "2400", "230400"}) {
+        order.push_back(std::string(baud) + " Parity:" + parity + " Stopbits:" + stop);
       }
     }
   }
-  return lines;
-}
-const std::vector<std::string> kTriedLines = TriedLines();
+  return order;
+}();
 
 // The diagnostic lines of an output, without their time stamps.
-std::vector<std::string> LogLines(const std::string& output) {
-  std::vector<std::string> lines;
-  for (size_t at = output.find(kLogPrefix); at != std::string::npos;
-       at = output.find(kLogPrefix, at + 1)) {
-    const size_t start = at + sizeof kLogPrefix - 1;
+Lines LogLines(const std::string& output) {
+  Lines lines;
+  for (size_t at = output.find(kLogStamp); at != std::string::npos;
+       at = output.find(kLogStamp, at + 1)) {
+    const size_t start = at + sizeof kLogStamp - 1;
     lines.push_back(output.substr(start, output.find("\r\n", start) - start));
   }
   return lines;
 }
 
-// What the operator sees once the spinner's redrawn characters are gone.
+// What the operator sees once the spinner's redrawn characters and the
+// bare CRs that end its line are gone.
 std::string WithoutSpinner(const std::string& output) {
-  std::string kept;
-  for (size_t i = 0; i < output.size(); ++i) {
-    const bool spinnerStep = std::string("\\|/-").find(output[i]) != std::string::npos &&
-                             i + 1 < output.size() && output[i + 1] == '\r' &&
-                             (i + 2 >= output.size() || output[i + 2] != '\n');
-    if (spinnerStep) {
-      ++i;
-      continue;
-    }
-    const bool bareReturn = output[i] == '\r' && (i + 1 >= output.size() || output[i + 1] != '\n');
-    if (!bareReturn) kept += output[i];
-  }
-  return kept;
+  return std::regex_replace(output, std::regex("[\\\\|/-]?\r(?!\n)"), "");
 }
 
-class LinkEstablishmentTest : public SimulatedAdapterTest {
- protected:
-  sim::Adapter& AdapterAt(const LineSettings& line, sim::AdapterConfig config = {}) {
-    config.line = line;
-    return AddAdapter("adapter", config);
-  }
-  // How many send attempts were made at each setting the host port was given
-  // (each attempt puts an 'A' on the line, echoed or not).
-  std::vector<int> AttemptsPerConfiguration() const {
-    const std::vector<sim::HostConfiguration>& configured = bench_.configurations();
-    std::vector<int> attempts(configured.size(), 0);
-    for (const sim::SentByte& sent : bench_.sentBytes()) {
-      if (sent.byte != 'A') continue;
-      size_t at = configured.size();
-      while (at > 0 && configured[at - 1].timeMs > sent.timeMs) --at;
-      if (at > 0) ++attempts[at - 1];
-    }
-    return attempts;
-  }
-  // The settings the host port was given, in order.
-  std::vector<LineSettings> Configured() const {
-    std::vector<LineSettings> all;
-    for (const sim::HostConfiguration& c : bench_.configurations()) all.push_back(c.settings);
-    return all;
-  }
-
-  ScriptedConsole console_;
-};
-
-TEST_F(LinkEstablishmentTest, AdapterIsFoundAtItsPlaceInTheScanOrder) {
-  struct Case {
-    int position;  // 1-based
-    LineSettings line;
-    const char* tried;
-    const char* connected;
-  };
-  const Case cases[] = {
-      {1, Line(19200, Parity::kNone, StopBits::kOne), "Trying Baud:19200 Parity:NONE Stopbits:One",
-       "Connected at: Baudrate:19200 Parity:NONE Stopbits:One"},
-      {17, Line(2400, Parity::kOdd, StopBits::kOne), "Trying Baud:2400 Parity:ODD Stopbits:One",
-       "Connected at: Baudrate:2400 Parity:ODD Stopbits:One"},
-      {54, Line(230400, Parity::kEven, StopBits::kTwo),
-       "Trying Baud:230400 Parity:EVEN Stopbits:Two",
-       "Connected at: Baudrate:230400 Parity:EVEN Stopbits:Two"},
-  };
-  const std::vector<LineSettings> order = ScanOrder();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.tried);
-    AdapterAt(c.line);
-    bench_.Plug("adapter");
-    output_.clear();
-    const size_t configuredBefore = bench_.configurations().size();
-    DebugLevel = 5;
-
-    ASSERT_EQ(ConnectToAdapter(port_), kResultOk);
-
-    // Every combination up to the adapter's was tried, in order, and no other.
-    const std::vector<LineSettings> all = Configured();
-    const std::vector<LineSettings> configured(all.begin() + configuredBefore, all.end());
-    ASSERT_EQ(configured.size(), static_cast<size_t>(c.position));
-    for (int i = 0; i < c.position; ++i) EXPECT_TRUE(Same(configured[i], order[i])) << i;
-
-    const std::vector<std::string> tried(kTriedLines.begin(), kTriedLines.begin() + c.position);
-    EXPECT_EQ(LogLines(output_), tried);
-    EXPECT_EQ(tried.back(), std::string("(0) ") + c.tried);
-
-    EXPECT_TRUE(EndsWith(output_, "Firmware interface used - Version: v4.22\r\n" +
-                                      std::string(c.connected) + "\r\n"))
-        << output_;
-    EXPECT_EQ(output_.find("Connecting to device\r\n"), 0u);
-    EXPECT_EQ(LinkBaudIndex, static_cast<int>((c.position - 1) % 9));
-    EXPECT_EQ(LinkParityIndex, (c.position - 1) / 9 % 3);
-    EXPECT_EQ(LinkStopIndex, (c.position - 1) / 27);
-  }
-}
-
-TEST_F(LinkEstablishmentTest, EveryConnectionStartsItsScanAtTheFirstSetting) {
-  AdapterAt(Line(2400, Parity::kOdd, StopBits::kOne));
-  ASSERT_EQ(ConnectToAdapter(port_), kResultOk);
-  const size_t firstRun = bench_.configurations().size();
-
-  ASSERT_EQ(ConnectToAdapter(port_), kResultOk);
-
-  EXPECT_EQ(bench_.configurations().size(), 2 * firstRun);
-  EXPECT_TRUE(Same(bench_.configurations()[firstRun].settings, ScanOrder()[0]));
-}
-
-TEST_F(LinkEstablishmentTest, AtTheAdaptersSettingTheFirstAtAnsweredIsEnough) {
-  AdapterAt(Line(19200, Parity::kNone, StopBits::kOne));
-  ASSERT_EQ(ScanPortSettings(port_), kResultOk);
-  EXPECT_EQ(bench_.SentText(), "\rAT\r");
-  EXPECT_EQ(output_, "\r");
-}
-
-// Refuses the configurations a test names; passes everything else on.
+// Refuses one baud rate; passes everything else on.
 class RefusingPort : public platform::SerialDevice {
  public:
-  RefusingPort(std::unique_ptr<platform::SerialDevice> inner, std::set<int> refusedBauds)
-      : inner_(std::move(inner)), refused_(std::move(refusedBauds)) {}
+  RefusingPort(std::unique_ptr<platform::SerialDevice> inner, int refusedBaud)
+      : inner_(std::move(inner)), refusedBaud_(refusedBaud) {}
   int Configure(const LineSettings& settings) override {
-    return refused_.count(settings.baud) ? EINVAL : inner_->Configure(settings);
+    return settings.baud == refusedBaud_ ? EINVAL : inner_->Configure(settings);
   }
   void DiscardInput() override { inner_->DiscardInput(); }
   void Write(uint8_t byte) override { inner_->Write(byte); }
@@ -227,63 +95,114 @@ class RefusingPort : public platform::SerialDevice {
 
  private:
   std::unique_ptr<platform::SerialDevice> inner_;
-  std::set<int> refused_;
+  int refusedBaud_;
 };
 
-class RefusedSettingTest : public LinkEstablishmentTest {
+class LinkEstablishmentTest : public SimulatedAdapterTest {
  protected:
-  void RefuseBauds(std::set<int> bauds) {
+  sim::Adapter& AdapterAt(const LineSettings& line, sim::AdapterConfig config = {}) {
+    config.line = line;
+    AddAdapter("adapter", config);
+    bench_.Plug("adapter");
+    return bench_.adapter("adapter");
+  }
+  // Reopens the port as one that refuses the given baud rate.
+  void RefuseBaud(int baud) {
     PortCloseAll();
-    platform::SetSerialOpener([this, bauds](const std::string&, int* error) {
-      return std::unique_ptr<platform::SerialDevice>(new RefusingPort(bench_.Open(error), bauds));
+    platform::SetSerialOpener([this, baud](const std::string&, int* error) {
+      return std::unique_ptr<platform::SerialDevice>(new RefusingPort(bench_.Open(error), baud));
     });
     port_ = PortOpen("COM1", 1024, 1024);
     ASSERT_GE(port_, 0);
   }
+  // The settings the host port was given, from the given one on.
+  Lines Configured(size_t from = 0) const {
+    Lines all;
+    for (size_t i = from; i < bench_.configurations().size(); ++i) {
+      const LineSettings& s = bench_.configurations()[i].settings;
+      all.push_back(std::to_string(s.baud) + " Parity:" + sim::ParityName(s.parity) +
+                    " Stopbits:" + sim::StopBitsName(s.stopBits));
+    }
+    return all;
+  }
+
+  ScriptedConsole console_;
 };
 
-TEST_F(RefusedSettingTest, ARefusedSettingIsLoggedAndSkippedWithoutSending) {
-  AdapterAt(Line(38400, Parity::kNone, StopBits::kOne));
-  RefuseBauds({9600});
+TEST_F(LinkEstablishmentTest, AdapterIsFoundAtItsPlaceInTheScanOrder) {
+  struct Case { int position; LineSettings line; };  // position 1-based
+  const Case cases[] = {{1, {19200, Parity::kNone, StopBits::kOne}},
+                        {17, {2400, Parity::kOdd, StopBits::kOne}},
+                        {54, {230400, Parity::kEven, StopBits::kTwo}}};
   DebugLevel = 5;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.position);
+    sim::Adapter& adapter = AdapterAt(c.line);
+    output_.clear();
+    const size_t configuredBefore = bench_.configurations().size();
 
-  ASSERT_EQ(ScanPortSettings(port_), kResultOk);
+    ASSERT_EQ(ConnectToAdapter(port_), kResultOk);
 
-  EXPECT_EQ(LogLines(output_), (std::vector<std::string>{
-                                   "(0) Trying Baud:19200 Parity:NONE Stopbits:One",
-                                   "(10016) Error setting port characteristics Baud==>9600",
-                                   "(0) Trying Baud:38400 Parity:NONE Stopbits:One",
-                               }));
-  for (const sim::SentByte& sent : bench_.sentBytes()) EXPECT_NE(sent.host.baud, 9600);
-  EXPECT_EQ(LinkBaudIndex, 2);
+    // Every setting up to the adapter's was tried, in order from the first,
+    // and one answered "AT" there was enough.
+    const Lines tried(kScanOrder.begin(), kScanOrder.begin() + c.position);
+    EXPECT_EQ(Configured(configuredBefore), tried);
+    Lines logged;
+    for (const std::string& setting : tried) logged.push_back("(0) Trying Baud:" + setting);
+    EXPECT_EQ(LogLines(output_), logged);
+    EXPECT_EQ(adapter.executedCommands(), (Lines{"AT", "ATI?"}));
+    EXPECT_EQ(output_.find("Connecting to device\r\n"), 0u);
+    EXPECT_THAT(output_, EndsWith("Firmware interface used - Version: v4.22\r\n"
+                                  "Connected at: Baudrate:" + tried.back() + "\r\n"));
+  }
 }
 
-TEST_F(RefusedSettingTest, LinkStateNamesTheLastSettingTriedEvenWhenRefused) {
-  RefuseBauds({230400});  // no adapter plugged in: nothing answers
+TEST_F(LinkEstablishmentTest, SettingsThePortRefusesAreLoggedAndSkipped) {
+  struct Case {
+    const char* name;
+    ResultCode (*run)(int32_t);
+    int refusedBaud;
+    const char* adapter;  // none: nothing answers
+    ResultCode expected;
+    Lines logEnd;
+  };
+  const Case cases[] = {
+      {"scan, 9600 refused", ScanPortSettings, 9600, "at 38400", kResultOk,
+       {"(0) Trying Baud:19200 Parity:NONE Stopbits:One",
+        "(10016) Error setting port characteristics Baud==>9600",
+        "(0) Trying Baud:38400 Parity:NONE Stopbits:One"}},
+      {"scan, 230400 refused", ScanPortSettings, 230400, "", kResultNoSettingAnswered,
+       {"(0) Trying Baud:2400 Parity:EVEN Stopbits:Two",
+        "(10016) Error setting port characteristics Baud==>230400",
+        "(2) Could not communicate with adapter"}},
+      // 9600 comes twice before the adapter's own 2400/ODD/One.
+      {"reset, 9600 refused", ResetAdapter, 9600, "at 2400", kResultOk,
+       Lines(2, "(10016) DeviceReset(Port Characteristics==>Baud:9600)")},
+  };
+  sim::AdapterConfig config;
+  config.line = {38400, Parity::kNone, StopBits::kOne};
+  AddAdapter("at 38400", config);
+  config.line = {2400, Parity::kOdd, StopBits::kOne};
+  AddAdapter("at 2400", config);
+  console_.PressEnter();  // for the reset
   DebugLevel = 5;
-
-  EXPECT_EQ(ScanPortSettings(port_), kResultNoSettingAnswered);
-
-  EXPECT_EQ(LinkBaudIndex, 8);
-  EXPECT_EQ(LinkParityIndex, 2);
-  EXPECT_EQ(LinkStopIndex, 1);
-  const std::vector<std::string> log = LogLines(output_);
-  EXPECT_EQ(log.back(), "(2) Could not communicate with adapter");
-  EXPECT_EQ(log.size(), 55u);
-}
-
-TEST_F(LinkEstablishmentTest, ASilentScanShowsOnlyTheSpinnerBelowLevelFive) {
-  EXPECT_EQ(ScanPortSettings(port_), kResultNoSettingAnswered);
-  EXPECT_EQ(WithoutSpinner(output_), "");
-  // Two "AT" commands of three attempts each at all 54 settings.
-  EXPECT_EQ(AttemptsPerConfiguration(), std::vector<int>(54, 2 * 3));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bench_.Unplug();
+    bench_.Plug(c.adapter);  // a name the bench lacks leaves the port empty
+    RefuseBaud(c.refusedBaud);
+    output_.clear();
+    ASSERT_EQ(c.run(port_), c.expected);
+    const Lines log = LogLines(output_);
+    ASSERT_GE(log.size(), c.logEnd.size());
+    EXPECT_EQ(Lines(log.end() - c.logEnd.size(), log.end()), c.logEnd);
+  }
 }
 
 TEST_F(LinkEstablishmentTest, AnAdapterDeafUntilItsButtonIsPressedIsResetAndFound) {
   sim::AdapterConfig config;
-  config.line = Line(38400, Parity::kEven, StopBits::kTwo);
   config.deafUntilResetButton = true;
-  AdapterAt(config.line, config);
+  sim::Adapter& adapter = AdapterAt({38400, Parity::kEven, StopBits::kTwo}, config);
   size_t configuredBeforePrompt = 0;
   console_.PressEnter([&] {
     configuredBeforePrompt = bench_.configurations().size();
@@ -302,33 +221,30 @@ TEST_F(LinkEstablishmentTest, AnAdapterDeafUntilItsButtonIsPressedIsResetAndFoun
   // The button restored the factory settings, so the first "ATZ0" (at 19200,
   // NONE, One) reached the adapter, the look at 19200 found it and the
   // second scan found it there at once.
-  ASSERT_EQ(bench_.configurations().size(), 54u + 2 + 1);
-  EXPECT_EQ(bench_.adapter("adapter").executedCommands(),
-            (std::vector<std::string>{"ATZ0", "AT", "AT", "ATI?"}));
-  EXPECT_EQ(LinkBaudIndex, 0);
-  EXPECT_EQ(LinkParityIndex, 0);
-  EXPECT_EQ(LinkStopIndex, 0);
+  EXPECT_EQ(bench_.configurations().size(), 54u + 2 + 1);
+  EXPECT_EQ(adapter.executedCommands(), (Lines{"ATZ0", "AT", "AT", "ATI?"}));
 }
 
-TEST_F(LinkEstablishmentTest, TheResetWalksUntilATZ0ReachesTheAdaptersOwnSetting) {
-  AdapterAt(Line(38400, Parity::kEven, StopBits::kTwo));
-  console_.PressEnter();
+TEST_F(LinkEstablishmentTest, TheResetAsksFirstThenWalksUntilATZ0ReachesTheAdaptersSetting) {
+  sim::Adapter& adapter = AdapterAt({38400, Parity::kEven, StopBits::kTwo});
+  std::string sentBeforeTheAnswer = "not asked";
+  console_.PressEnter([&] { sentBeforeTheAnswer = bench_.SentText(); });
+  DebugLevel = 5;
 
   ASSERT_EQ(ResetAdapter(port_), kResultOk);
 
+  EXPECT_EQ(sentBeforeTheAnswer, "");
   // "ATZ0" went out at every setting up to the adapter's own (the 48th),
-  // each followed by a look at 19200, NONE, One, where the adapter then
-  // answered.
-  const std::vector<LineSettings> configured = Configured();
-  ASSERT_EQ(configured.size(), 2u * 48);
-  const std::vector<LineSettings> order = ScanOrder();
+  // each followed by a look at 19200, NONE, One, where it then answered.
+  Lines expected;
   for (int i = 0; i < 48; ++i) {
-    EXPECT_TRUE(Same(configured[2 * i], order[i])) << i;
-    EXPECT_TRUE(Same(configured[2 * i + 1], order[0])) << i;
+    expected.push_back(kScanOrder[i]);
+    expected.push_back(kScanOrder[0]);
   }
-  EXPECT_EQ(bench_.adapter("adapter").executedCommands(),
-            (std::vector<std::string>{"ATZ0", "AT"}));
-  EXPECT_TRUE(Same(bench_.adapter("adapter").config().line, order[0]));
+  EXPECT_EQ(Configured(), expected);
+  EXPECT_EQ(adapter.executedCommands(), (Lines{"ATZ0", "AT"}));
+  // The adapter's traffic is shown: its OK to "AT".
+  EXPECT_THAT(output_, HasSubstr("OK\r\n"));
 }
 
 TEST_F(LinkEstablishmentTest, AResetThatFindsNoAdapterEndsWithABareLineEnd) {
@@ -339,82 +255,46 @@ TEST_F(LinkEstablishmentTest, AResetThatFindsNoAdapterEndsWithABareLineEnd) {
 
   EXPECT_EQ(WithoutSpinner(output_),
             std::string("Connecting to device\r\n") + kConnectFailed + kResetDialogue + "\r\n");
-  // The scan, then at each setting one "ATZ0" and five "AT" at 19200, NONE,
-  // One, each command with its three attempts; no second scan.
-  std::vector<int> expected(54, 2 * 3);
-  for (int i = 0; i < 54; ++i) {
-    expected.push_back(3);
-    expected.push_back(5 * 3);
-  }
-  EXPECT_EQ(AttemptsPerConfiguration(), expected);
+  // The scan's two "AT" at each of the 54 settings, then at each setting one
+  // "ATZ0" and a look at 19200, NONE, One with five "AT"; each command has
+  // three attempts, and each attempt puts an 'A' on the line. No second scan.
+  EXPECT_EQ(bench_.configurations().size(), 54u + 54 * 2);
+  const std::string sent = bench_.SentText();
+  EXPECT_EQ(std::count(sent.begin(), sent.end(), 'A'), 54 * 2 * 3 + 54 * (1 + 5) * 3);
 }
 
-TEST_F(LinkEstablishmentTest, TheResetLogsASettingItCannotApply) {
-  AdapterAt(Line(2400, Parity::kOdd, StopBits::kOne));
-  console_.PressEnter();
-  PortCloseAll();
-  platform::SetSerialOpener([this](const std::string&, int* error) {
-    return std::unique_ptr<platform::SerialDevice>(new RefusingPort(bench_.Open(error), {9600}));
-  });
-  port_ = PortOpen("COM1", 1024, 1024);
-  DebugLevel = 5;
-
-  ASSERT_EQ(ResetAdapter(port_), kResultOk);
-
-  // 9600 comes twice before the adapter's 2400/ODD/One.
-  EXPECT_EQ(LogLines(output_), std::vector<std::string>(
-                                   2, "(10016) DeviceReset(Port Characteristics==>Baud:9600)"));
-}
-
-TEST_F(LinkEstablishmentTest, TheResetCommandAsksFirstAndShowsTheAdaptersTraffic) {
-  AdapterAt(Line(19200, Parity::kNone, StopBits::kOne));
-  console_.PressEnter();
-  DebugLevel = 5;
-
-  ASSERT_EQ(ResetAdapter(port_), kResultOk);
-
-  // Asked before anything was sent, although the adapter would have answered.
-  EXPECT_EQ(output_.find(kResetDialogue), 0u);
-  EXPECT_EQ(bench_.adapter("adapter").executedCommands(),
-            (std::vector<std::string>{"ATZ0", "AT"}));
-  // The receive hook is installed: the adapter's OK shows.
-  EXPECT_NE(output_.find("OK\r\n"), std::string::npos);
-}
-
-TEST_F(LinkEstablishmentTest, CancellingTheResetPromptSilencesEverything) {
-  console_.PressCancel();
+TEST_F(LinkEstablishmentTest, AfterTheResetPromptIsCancelledOrCannotBeAnsweredAllIsQuiet) {
+  struct Case { bool noConsole; const char* shownLast; };
+  const Case cases[] = {{false, kResetDialogue},
+                        {true, "Cancel:\nNo console is available to answer the prompt.\n"}};
   DebugLevel = 10;
-  size_t sentAtPrompt = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.noConsole ? "no console" : "cancelled");
+    CancelRequested = 0;
+    output_.clear();
+    const size_t configuredBefore = bench_.configurations().size();
+    console_.SetNoConsole(c.noConsole);
+    if (!c.noConsole) console_.PressCancel();
 
-  EXPECT_EQ(ConnectToAdapter(port_), kResultCancelled);
-  sentAtPrompt = bench_.SentText().size();
+    EXPECT_EQ(ConnectToAdapter(port_), kResultCancelled);
 
-  const std::string shown = WithoutSpinner(output_);
-  EXPECT_TRUE(EndsWith(shown, kResetDialogue)) << shown;
-  EXPECT_EQ(bench_.configurations().size(), 54u);
-  // Nothing is sent once the operator has cancelled.
-  EXPECT_EQ(ConnectToAdapter(port_), kResultCancelled);
-  EXPECT_EQ(ScanPortSettings(port_), kResultCancelled);
-  EXPECT_EQ(ResetAdapter(port_), kResultCancelled);
-  EXPECT_EQ(bench_.SentText().size(), sentAtPrompt);
-  EXPECT_EQ(shown, WithoutSpinner(output_));
-}
-
-TEST_F(LinkEstablishmentTest, WithoutAConsoleTheResetDoesNotWait) {
-  console_.SetNoConsole(true);
-
-  EXPECT_EQ(ConnectToAdapter(port_), kResultCancelled);
-
-  EXPECT_TRUE(WithoutSpinner(output_).find(
-                  "Cancel:\nNo console is available to answer the prompt.\n") !=
-              std::string::npos);
-  EXPECT_EQ(bench_.configurations().size(), 54u);
+    EXPECT_THAT(WithoutSpinner(output_), EndsWith(c.shownLast));
+    EXPECT_EQ(bench_.configurations().size() - configuredBefore, 54u);  // the first scan only
+    // Nothing more is sent or shown.
+    const std::string shown = output_;
+    const size_t sent = bench_.sentBytes().size();
+    EXPECT_EQ(ConnectToAdapter(port_), kResultCancelled);
+    EXPECT_EQ(ScanPortSettings(port_), kResultCancelled);
+    EXPECT_EQ(ResetAdapter(port_), kResultCancelled);
+    EXPECT_EQ(bench_.sentBytes().size(), sent);
+    EXPECT_EQ(output_, shown);
+  }
 }
 
 TEST_F(LinkEstablishmentTest, AnUnreadableFirmwareRegisterFailsTheConnection) {
   sim::AdapterConfig config;
   config.ignoreQueryOf = "I";
-  AdapterAt(Line(19200, Parity::kNone, StopBits::kOne), config);
+  AdapterAt({19200, Parity::kNone, StopBits::kOne}, config);
 
   EXPECT_EQ(ConnectToAdapter(port_), kResultNoAnswer);
 

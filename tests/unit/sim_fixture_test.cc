@@ -1,3 +1,5 @@
+// The fixture wires the program's serial port operations to the bench.
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,14 +9,13 @@
 
 namespace {
 
-// The fixture wires the program's serial port operations to the bench.
 class SimFixtureTest : public SimulatedAdapterTest {
  protected:
-  // Puts text on the port and collects what arrives within waitMs.
-  std::string Exchange(const std::string& text, int waitMs = 100) {
+  // Puts text on the port and collects what arrives within 100 ms.
+  std::string Exchange(const std::string& text) {
     for (char c : text) PortPutByte(port_, static_cast<uint8_t>(c));
     PortDrainOutput(port_, 0, 0);
-    clock_.SleepMs(waitMs);
+    clock_.SleepMs(100);
     PortPoll(port_, 0, 0);
     std::string back;
     for (int byte; (byte = PortGetByte(port_)) >= 0;) back += static_cast<char>(byte);
@@ -22,34 +23,32 @@ class SimFixtureTest : public SimulatedAdapterTest {
   }
 };
 
-TEST_F(SimFixtureTest, PortOperationsReachThePluggedAdapter) {
-  AddAdapter("A");
-  ASSERT_EQ(PortConfigure(port_, PortBaudCode(port_, 19200), 0, 3, 0, 4), 0);
-  EXPECT_EQ(Exchange("ATB?\r"), "ATB?\r\r\n001A7DDA7113\r\nOK\r\n");
-  EXPECT_EQ(bench_.SentText("A"), "ATB?\r");
-}
-
-TEST_F(SimFixtureTest, HostSettingsTravelWithEachByte) {
+TEST_F(SimFixtureTest, PortReachesThePluggedAdapterAtTheHostsSettings) {
   sim::AdapterConfig config;
   config.line = {2400, platform::Parity::kOdd, platform::StopBits::kOne};
   AddAdapter("A", config);
-  ASSERT_EQ(PortConfigure(port_, PortBaudCode(port_, 2400), 1, 3, 0, 4), 0);
-  EXPECT_EQ(Exchange("AT\r"), "AT\rOK\r\n");
-  ASSERT_FALSE(bench_.sentBytes().empty());
-  EXPECT_EQ(bench_.sentBytes().back().host.baud, 2400);
-  EXPECT_EQ(bench_.sentBytes().back().host.parity, platform::Parity::kOdd);
-  ASSERT_FALSE(bench_.configurations().empty());
-  EXPECT_EQ(bench_.configurations().back().settings.baud, 2400);
-}
-
-TEST_F(SimFixtureTest, OnlyTheFirstAdapterIsPlugged) {
-  AddAdapter("A");
   AddAdapter("B");
-  EXPECT_EQ(bench_.plugged(), "A");
+  EXPECT_EQ(bench_.plugged(), "A");  // the first one added
+  ASSERT_EQ(PortConfigure(port_, PortBaudCode(port_, 2400), 1, 3, 0, 4), 0);
+  EXPECT_EQ(Exchange("ATB?\r"), "ATB?\r\r\n001A7DDA7113\r\nOK\r\n");
+  EXPECT_EQ(bench_.SentText("A"), "ATB?\r");
+  EXPECT_TRUE(sim::SameLine(bench_.sentBytes().back().host, config.line));
+  EXPECT_TRUE(sim::SameLine(bench_.configurations().back().settings, config.line));
+  // A wait for an answer that never comes costs virtual time only.
+  EXPECT_NE(PortWaitForString(port_, 36, "", "OK\r\n"), 0);
+  EXPECT_EQ(clock_.MonotonicMs(), 100 + 36 * 55);
 }
 
-TEST_F(SimFixtureTest, SecondOpenOfThePortIsRefused) {
-  EXPECT_LT(PortOpen("COM1", 1024, 1024), 0);
+TEST_F(SimFixtureTest, PortOpensOnceAndNotOnceItVanished) {
+  EXPECT_EQ(PortOpen("COM1", 1024, 1024), kPortOpenBusy);
+  PortClose(port_);
+  port_ = PortOpen("COM1", 1024, 1024);
+  ASSERT_GE(port_, 0);
+  bench_.Vanish();
+  EXPECT_EQ(PortPoll(port_, 0, 0), kPortErrorDeviceGone);
+  EXPECT_NE(PortConfigure(port_, 8, 0, 3, 0, 4), 0);
+  PortClose(port_);
+  EXPECT_EQ(PortOpen("COM1", 1024, 1024), kPortOpenMissing);
 }
 
 }  // namespace
