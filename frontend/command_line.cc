@@ -1,8 +1,9 @@
 #include "frontend/command_line.h"
 
+#include <strings.h>
+
 #include <cstring>
 #include <string>
-#include <strings.h>
 
 #include "frontend/console_output.h"
 #include "frontend/decimal_number.h"

@@ -25,8 +25,8 @@ std::string TimeStampedPrefix(int32_t code) {
 
 }  // namespace
 
-int32_t LogMessage(const std::string& message, const std::string& data,
-                   const std::string& suffix, int32_t code, int level) {
+int32_t LogMessage(const std::string& message, const std::string& data, const std::string& suffix,
+                   int32_t code, int level) {
   if (CancelRequested) return kResultCancelled;
   const std::string text = message + data + suffix;
   if (level < 0) {

@@ -12,8 +12,8 @@ extern int32_t DebugLevel;
 // a positive level (up to DebugLevel) a time-stamped line
 // "[MM/DD/YY HH:MM:SS] (code-in-hex) texts". Returns code, or the cancelled
 // result when the operator has cancelled (then nothing is written).
-int32_t LogMessage(const std::string& message, const std::string& data,
-                   const std::string& suffix, int32_t code, int level);
+int32_t LogMessage(const std::string& message, const std::string& data, const std::string& suffix,
+                   int32_t code, int level);
 
 // Receive hook: from DebugLevel 5 up, shows every byte the adapter sends
 // (a carriage return as "\r\n", a zero byte as nothing).

@@ -16,12 +16,9 @@ struct ChoiceOption {
 
 // Options whose value must be one of the register's display texts.
 const ChoiceOption kChoiceOptions[] = {
-    {'c', kRegFlowControl, "Invalid Flow control"},
-    {'k', kRegStopBits, "Invalid Stopbit"},
-    {'l', kRegBaudRate, "Invalid Baudrate"},
-    {'m', kRegParity, "Invalid Parity"},
-    {'o', kRegAutoConnect, "Invalid Autoconnect"},
-    {'r', kRegRole, "Invalid Role"},
+    {'c', kRegFlowControl, "Invalid Flow control"}, {'k', kRegStopBits, "Invalid Stopbit"},
+    {'l', kRegBaudRate, "Invalid Baudrate"},        {'m', kRegParity, "Invalid Parity"},
+    {'o', kRegAutoConnect, "Invalid Autoconnect"},  {'r', kRegRole, "Invalid Role"},
     {'x', kRegEscapeMode, "Invalid Escape Mode"},
 };
 
@@ -64,9 +61,7 @@ std::string ApplyOption(const std::string& argument) {
     case 'd': return ApplyRemoteAddress(value);
     case 'n': return ApplyName(value);
     case 'p': return ApplyPin(value);
-    case 'z':
-      DebugLevel = ParseDecimal(value.c_str());
-      return "";
+    case 'z': DebugLevel = ParseDecimal(value.c_str()); return "";
     default: return "Invalid Argument";
   }
 }

@@ -68,6 +68,7 @@ const char* UsageText() { return kUsageLines + 1; }
 void PrintUsage() { WriteOutput(UsageText()); }
 
 void PrintBanner() {
-  WriteOutput("VostrelCL version " VOSTREL_VERSION "\n"
+  WriteOutput("VostrelCL version " VOSTREL_VERSION
+              "\n"
               "Configures Bluetooth serial adapters over a serial port\n");
 }

@@ -16,9 +16,9 @@ int32_t SpinnerPos = 0;
 namespace {
 
 // Pacing of the exchange: fixed pauses and bounded polls, never a blocking read.
-constexpr int kSettleMs = 200;          // after the lone CR ahead of a command
-constexpr int kEchoPolls = 25;          // per character sent
-constexpr int kReplyPolls = 20;         // per character of a reply line
+constexpr int kSettleMs = 200;   // after the lone CR ahead of a command
+constexpr int kEchoPolls = 25;   // per character sent
+constexpr int kReplyPolls = 20;  // per character of a reply line
 constexpr int kPollMs = 20;
 constexpr int kOkAttempts = 3;
 constexpr int kFailedAttemptMs = 150;
@@ -42,9 +42,7 @@ constexpr int kNoByte = -1;
 constexpr int kPollCancelled = -2;
 
 // The register letter of an "AT" command, or 0 for a shorter text.
-char RegisterLetterOf(const std::string& command) {
-  return command.size() > 2 ? command[2] : '\0';
-}
+char RegisterLetterOf(const std::string& command) { return command.size() > 2 ? command[2] : '\0'; }
 
 bool IsSlowRegister(char letter) { return letter != '\0' && std::strchr("CHORX", letter); }
 

@@ -1,10 +1,10 @@
 #include "operations/pairing.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <cstring>
 #include <string>
-
-#include <strings.h>
 
 #include "frontend/console_output.h"
 #include "frontend/diagnostic_log.h"
@@ -23,35 +23,38 @@ namespace {
 #define STARS49 "*************************************************"
 
 const char* const kPlugInAdapter1 =
-    "\n" STARS67 "\n"
+    "\n" STARS67
+    "\n"
     "* 1. Slide the switch on Wireless Adapter1 towards the connector.\n"
     "* 2. Apply power to wireless Adapter1.\n"
     "* 3. Plug Adapter1 into serial port.\n" STARS67 "\n\n";
 
 const char* const kSwapToAdapter2 =
-    "\n" STARS67 "\n"
+    "\n" STARS67
+    "\n"
     "* 1. Remove Adapter1 from serial port.\n"
     "* 2. Remove power from wireless Adapter1.\n"
     "* 3. Slide the switch on wireless Adapter2 towards the connector.\n"
     "* 4. Apply power to Adapter2.\n"
     "* 5. Plug Adapter2 into serial port.\n" STARS67 "\n\n";
 
-const char* const kAdapter1StillPlugged =
-    "\n" STARS67 "\n"
-    "* Adapter1 was not removed!!\n"
-    "\n" STARS67 "\n\n";
+const char* const kAdapter1StillPlugged = "\n" STARS67
+                                          "\n"
+                                          "* Adapter1 was not removed!!\n"
+                                          "\n" STARS67 "\n\n";
 
 const char* const kSwapBackToAdapter1 =
-    "\n" STARS49 "\n"
+    "\n" STARS49
+    "\n"
     "* 1. Remove Wireless Adapter2 from serial port.\n"
     "* 2. Remove power from Wireless Adapter2.\n"
     "* 3. Apply power to Wireless Adapter1.\n"
     "* 4. Plug Wireless Adapter1 into serial port.\n" STARS49 "\n\n";
 
-const char* const kNotAdapter1 =
-    "\n" STARS67 "\n"
-    "* This is not adapter1!!\n"
-    "\n" STARS67 "\n\n";
+const char* const kNotAdapter1 = "\n" STARS67
+                                 "\n"
+                                 "* This is not adapter1!!\n"
+                                 "\n" STARS67 "\n\n";
 
 #undef STARS67
 #undef STARS49
@@ -150,8 +153,8 @@ ResultCode ProgramSecondAdapter(int32_t port, const std::string& adapter1Address
                          "Error connecting to Wireless Adapter2");
     if (r != kResultOk) return r;
     ConsoleMessage("Retrieving Bluetooth address of Wireless Adapter2");
-    r = ReadLocalAddress(port, "Invalid Bluetooth address from Wireless Adapter2: ",
-                         adapter2Address);
+    r = ReadLocalAddress(port,
+                         "Invalid Bluetooth address from Wireless Adapter2: ", adapter2Address);
     if (r != kResultOk) return r;
     if (!SameAddress(*adapter2Address, adapter1Address)) break;
     r = PromptOperator(kAdapter1StillPlugged);

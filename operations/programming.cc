@@ -50,8 +50,7 @@ ResultCode FollowWithHostPort(int32_t port, int index) {
       LinkParityIndex = static_cast<uint16_t>(choice);
       failureMessage = "ProgramDevice(Port Characteristics==>Parity:";
       break;
-    default:
-      return kResultOk;
+    default: return kResultOk;
   }
   const int32_t baudRate = std::atoi(DisplayText(kRegBaudRate, LinkBaudIndex));
   const int32_t error = PortConfigure(port, PortBaudCode(port, baudRate), LinkParityIndex,

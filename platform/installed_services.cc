@@ -25,9 +25,7 @@ Clock& CurrentClock() { return installedClock != nullptr ? *installedClock : OsC
 
 void SetClock(Clock* clock) { installedClock = clock; }
 
-Console& CurrentConsole() {
-  return installedConsole != nullptr ? *installedConsole : OsConsole();
-}
+Console& CurrentConsole() { return installedConsole != nullptr ? *installedConsole : OsConsole(); }
 
 void SetConsole(Console* console) { installedConsole = console; }
 

@@ -19,7 +19,7 @@ constexpr std::array<int32_t, 9> kBaudRates = {1200,  2400,  4800,   9600,  1920
                                                38400, 57600, 115200, 230400};
 constexpr int32_t kFirstBaudCode = 4;
 
-constexpr int32_t kDataBitsCode = 3;     // 8 data bits, the only size we speak
+constexpr int32_t kDataBitsCode = 3;  // 8 data bits, the only size we speak
 constexpr int32_t kNoFlowControlCode = 4;
 
 // PortWaitForString counts its wait in ticks of the PC's 55 ms timer, the
@@ -50,8 +50,7 @@ OpenPort* FindPort(int32_t handle) {
 
 // Reads what the device has within timeoutMs, shows it to the hook and
 // returns the count (0 when nothing, or when the device is gone).
-int TakeFromDevice(int32_t handle, OpenPort& port, uint8_t* buffer, int capacity,
-                   int timeoutMs) {
+int TakeFromDevice(int32_t handle, OpenPort& port, uint8_t* buffer, int capacity, int timeoutMs) {
   if (port.gone || capacity <= 0) return 0;
   const int count = port.device->Read(buffer, capacity, timeoutMs);
   if (count < 0) {
@@ -223,17 +222,11 @@ int32_t PortWaitForString(int32_t handle, int32_t waitTicks, const char* /*unuse
 
 const char* PortOpenErrorText(int32_t openResult) {
   switch (openResult) {
-    case kPortOpenBadName:
-      return "the port must be named COM<n> or by an absolute device path";
-    case kPortOpenMissing:
-      return "no such serial port";
-    case kPortOpenBusy:
-      return "the port is in use by another program";
-    case kPortOpenNotSerial:
-      return "not a serial port";
-    case kPortOpenDenied:
-      return "no permission to open the port";
-    default:
-      return "the port could not be opened";
+    case kPortOpenBadName: return "the port must be named COM<n> or by an absolute device path";
+    case kPortOpenMissing: return "no such serial port";
+    case kPortOpenBusy: return "the port is in use by another program";
+    case kPortOpenNotSerial: return "not a serial port";
+    case kPortOpenDenied: return "no permission to open the port";
+    default: return "the port could not be opened";
   }
 }

@@ -1,7 +1,8 @@
 #include "settings/settings_table.h"
 
-#include <cstring>
 #include <strings.h>
+
+#include <cstring>
 
 namespace {
 
@@ -34,8 +35,8 @@ ValueChoice connectValues[] = {{kA1, "Device1"}, {kA2, "Device2"}, {kA3, "Device
                                {kA4, "Device4"}, {kA5, "Device5"}, {kA6, "Device6"},
                                {kA7, "Device7"}, {kA8, "Device8"}};
 ValueChoice stopValues[] = {{kK0, "One"}, {kK1, "Two"}};
-ValueChoice baudValues[] = {{kL2, "19200"}, {kL1, "9600"},  {kL3, "38400"},
-                            {kL4, "57600"}, {kL5, "115200"}, {kL0, "4800"},
+ValueChoice baudValues[] = {{kL2, "19200"},   {kL1, "9600"},    {kL3, "38400"},
+                            {kL4, "57600"},   {kL5, "115200"},  {kL0, "4800"},
                             {kLStar, "1200"}, {kLHash, "2400"}, {kL6, "230400"}};
 ValueChoice parityValues[] = {{kM0, "NONE"}, {kM1, "ODD"}, {kM2, "EVEN"}};
 ValueChoice nameValues[] = {{nameBuffer, "Adapter Name"}};
@@ -108,8 +109,7 @@ int FindChoice(int index, const std::string& word) {
   const SettingDescriptor& setting = SettingsTable[index];
   for (int i = 0; i < setting.count; ++i) {
     const char* display = setting.values[i].display;
-    bool same = index == kRegBaudRate ? word == display
-                                      : strcasecmp(word.c_str(), display) == 0;
+    bool same = index == kRegBaudRate ? word == display : strcasecmp(word.c_str(), display) == 0;
     if (same) return i;
   }
   return -1;

@@ -35,23 +35,23 @@ struct SettingDescriptor {
 
 // Register indexes, in table order.
 enum RegisterIndex : int {
-  kRegFirmware = 0,      // I
-  kRegRole = 1,          // R
-  kRegLocalAddress = 2,  // B
-  kRegFlowControl = 3,   // C
-  kRegRemoteAddress = 4, // D
-  kRegEcho = 5,          // E
-  kRegSearch = 6,        // F
-  kRegDiscovery = 7,     // H
-  kRegConnect = 8,       // A
-  kRegStopBits = 9,      // K
-  kRegBaudRate = 10,     // L
-  kRegParity = 11,       // M
-  kRegName = 12,         // N
-  kRegAutoConnect = 13,  // O
-  kRegPin = 14,          // P
-  kRegResultCodes = 15,  // Q
-  kRegEscapeMode = 16,   // X
+  kRegFirmware = 0,       // I
+  kRegRole = 1,           // R
+  kRegLocalAddress = 2,   // B
+  kRegFlowControl = 3,    // C
+  kRegRemoteAddress = 4,  // D
+  kRegEcho = 5,           // E
+  kRegSearch = 6,         // F
+  kRegDiscovery = 7,      // H
+  kRegConnect = 8,        // A
+  kRegStopBits = 9,       // K
+  kRegBaudRate = 10,      // L
+  kRegParity = 11,        // M
+  kRegName = 12,          // N
+  kRegAutoConnect = 13,   // O
+  kRegPin = 14,           // P
+  kRegResultCodes = 15,   // Q
+  kRegEscapeMode = 16,    // X
   kRegisterCount = 17,
 };
 

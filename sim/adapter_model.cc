@@ -30,8 +30,8 @@ struct BaudEntry {
   int baud;
 };
 constexpr BaudEntry kBaudCodes[] = {
-    {'0', 4800},  {'1', 9600},   {'2', 19200},  {'3', 38400}, {'4', 57600},
-    {'5', 115200}, {'6', 230400}, {'*', 1200}, {'#', 2400},
+    {'0', 4800},   {'1', 9600},   {'2', 19200}, {'3', 38400}, {'4', 57600},
+    {'5', 115200}, {'6', 230400}, {'*', 1200},  {'#', 2400},
 };
 
 // Values a choice register accepts after its letter.
@@ -39,8 +39,14 @@ const char* ChoiceCodes(char letter) {
   switch (letter) {
     case 'L': return "0123456*#";
     case 'M': return "012";
-    case 'R': case 'C': case 'E': case 'H': case 'K': case 'O': case 'Q': case 'X':
-      return "01";
+    case 'R':
+    case 'C':
+    case 'E':
+    case 'H':
+    case 'K':
+    case 'O':
+    case 'Q':
+    case 'X': return "01";
     default: return nullptr;
   }
 }
@@ -180,7 +186,8 @@ bool Adapter::HasRegister(char letter) const {
   if (letter == '\0' || std::strchr(kRegisterLetters, letter) == nullptr) return false;
   const int generation = FirmwareGeneration();
   switch (letter) {
-    case 'K': case 'M': return generation > kFirmwareSpp02;
+    case 'K':
+    case 'M': return generation > kFirmwareSpp02;
     case 'C': return generation >= kFirmwareSpp03New;
     case 'X': return generation > kFirmwareSpp03New;
     default: return true;
@@ -255,11 +262,14 @@ std::string Adapter::Write(char letter, const std::string& argument) {
       case 'O': config_.autoConnect = value; break;
       case 'Q': config_.resultCodes = value; break;
       case 'X': config_.escapeMode = value; break;
-      case 'K': case 'L': case 'M': {
+      case 'K':
+      case 'L':
+      case 'M': {
         if (!lineChangePending_) pendingLine_ = config_.line;
         lineChangePending_ = true;
         if (letter == 'K') {
-          pendingLine_.stopBits = value == '1' ? platform::StopBits::kTwo : platform::StopBits::kOne;
+          pendingLine_.stopBits =
+              value == '1' ? platform::StopBits::kTwo : platform::StopBits::kOne;
         } else if (letter == 'L') {
           pendingLine_.baud = BaudOfCode(value);
         } else {
@@ -289,8 +299,7 @@ std::string Adapter::Write(char letter, const std::string& argument) {
       if (value.size() < 4 || value.size() > 8) return kError;
       config_.pin = value;
       return kOk;
-    default:
-      return kError;
+    default: return kError;
   }
 }
 

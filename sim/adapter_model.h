@@ -31,8 +31,8 @@ struct AdapterConfig {
   std::string remoteAddress = "000000000000";  // register D
   std::string name = "Vostrel Adapter";        // register N
   std::string pin = "1234";                    // register P
-  char role = '1';         // R: 0 master, 1 slave
-  char flowControl = '0';  // C
+  char role = '1';                             // R: 0 master, 1 slave
+  char flowControl = '0';                      // C
   char echo = '1';         // E (stored only; the echo itself is the echoOff fault)
   char discovery = '1';    // H
   char autoConnect = '1';  // O: 0 enabled, 1 disabled
@@ -40,12 +40,12 @@ struct AdapterConfig {
   char escapeMode = '0';   // X
 
   // Faults.
-  bool echoOff = false;               // echoes nothing
-  bool silentOnMismatch = false;      // wrong line settings: nothing back instead of garbage
-  std::string refuseWriteOf;          // letters whose writes answer ERROR
-  std::string ignoreQueryOf;          // letters whose queries get no reply at all
+  bool echoOff = false;           // echoes nothing
+  bool silentOnMismatch = false;  // wrong line settings: nothing back instead of garbage
+  std::string refuseWriteOf;      // letters whose writes answer ERROR
+  std::string ignoreQueryOf;      // letters whose queries get no reply at all
   std::map<char, std::string> replyOverride;  // letter -> reply line for its query
-  bool deafUntilResetButton = false;  // answers nothing until the button is pressed
+  bool deafUntilResetButton = false;          // answers nothing until the button is pressed
 };
 
 // Register letters in the order the adapter's manual lists them.
@@ -56,7 +56,7 @@ constexpr char kRegisterLetters[] = "IRBCDEHKLMNOPQX";
 char BaudCode(int baud);
 // The baud rate of an L code; 0 for an unknown code.
 int BaudOfCode(char code);
-const char* ParityName(platform::Parity parity);   // "NONE", "ODD", "EVEN"
+const char* ParityName(platform::Parity parity);    // "NONE", "ODD", "EVEN"
 const char* StopBitsName(platform::StopBits stop);  // "One", "Two"
 // The reverse of the two above; anything else reads as NONE or One.
 platform::Parity ParityNamed(const std::string& name);

@@ -89,8 +89,7 @@ void AdapterSim::ServeHost() {
   for (ssize_t i = 0; i < count; ++i) {
     const platform::LineSettings host = line_.HostSettings();
     const std::string adapter = bench_.plugged();
-    const size_t before =
-        adapter.empty() ? 0 : bench_.adapter(adapter).executedCommands().size();
+    const size_t before = adapter.empty() ? 0 : bench_.adapter(adapter).executedCommands().size();
     const std::string answer = bench_.HostSends(bytes[i], host);
     line_.Send(answer);
     Log(bench_.sentBytes().back());

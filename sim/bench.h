@@ -14,10 +14,10 @@ namespace sim {
 
 // A byte the host put on the line, as the bench saw it.
 struct SentByte {
-  int64_t timeMs;                 // the installed clock's monotonic time
+  int64_t timeMs;  // the installed clock's monotonic time
   uint8_t byte;
-  platform::LineSettings host;    // the host port's settings at that moment
-  std::string adapter;            // the adapter plugged in then; empty for none
+  platform::LineSettings host;  // the host port's settings at that moment
+  std::string adapter;          // the adapter plugged in then; empty for none
 };
 
 // A configuration the host applied to its port.

@@ -63,16 +63,21 @@ bool ApplyAdapterOption(const std::string& option, const std::string& value, Ada
     }
     config->line.baud = static_cast<int>(baud);
   } else if (option == "--parity") {
-    if (word == "none") config->line.parity = platform::Parity::kNone;
-    else if (word == "odd") config->line.parity = platform::Parity::kOdd;
-    else if (word == "even") config->line.parity = platform::Parity::kEven;
+    if (word == "none")
+      config->line.parity = platform::Parity::kNone;
+    else if (word == "odd")
+      config->line.parity = platform::Parity::kOdd;
+    else if (word == "even")
+      config->line.parity = platform::Parity::kEven;
     else {
       *error = "parity must be none, odd or even: " + value;
       return false;
     }
   } else if (option == "--stop") {
-    if (word == "one" || word == "1") config->line.stopBits = platform::StopBits::kOne;
-    else if (word == "two" || word == "2") config->line.stopBits = platform::StopBits::kTwo;
+    if (word == "one" || word == "1")
+      config->line.stopBits = platform::StopBits::kOne;
+    else if (word == "two" || word == "2")
+      config->line.stopBits = platform::StopBits::kTwo;
     else {
       *error = "stop bits must be one or two: " + value;
       return false;
@@ -84,8 +89,10 @@ bool ApplyAdapterOption(const std::string& option, const std::string& value, Ada
     }
     (option == "--address" ? config->localAddress : config->remoteAddress) = value;
   } else if (option == "--role") {
-    if (word == "master") config->role = '0';
-    else if (word == "slave") config->role = '1';
+    if (word == "master")
+      config->role = '0';
+    else if (word == "slave")
+      config->role = '1';
     else {
       *error = "role must be master or slave: " + value;
       return false;

@@ -65,18 +65,13 @@ int OpenErrorFor(int openErrno) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
-    case ENOTDIR:
-      return kPortOpenMissing;
-    case EBUSY:
-      return kPortOpenBusy;
+    case ENOTDIR: return kPortOpenMissing;
+    case EBUSY: return kPortOpenBusy;
     case EACCES:
     case EPERM:
-    case EROFS:
-      return kPortOpenDenied;
-    case EISDIR:
-      return kPortOpenNotSerial;
-    default:
-      return kPortOpenFailed;
+    case EROFS: return kPortOpenDenied;
+    case EISDIR: return kPortOpenNotSerial;
+    default: return kPortOpenFailed;
   }
 }
 
@@ -97,8 +92,8 @@ class PosixSerialDevice : public SerialDevice {
     if (!SpeedFor(settings.baud, &speed)) return kPortErrorBadBaudCode;
     termios line{};
     if (tcgetattr(fd_, &line) != 0) return kPortErrorRefused;
-    line.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                      IXANY);
+    line.c_iflag &=
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
     line.c_oflag &= ~OPOST;
     line.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     line.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -222,8 +217,7 @@ std::unique_ptr<SerialDevice> OpenOsSerialDevice(const std::string& name, int* e
   // TIOCEXCL makes their opens fail with EBUSY while we hold the port.
   if (ioctl(fd, TIOCEXCL) != 0) return Refuse(fd, kPortOpenFailed, error);
   termios original{};
-  if (tcgetattr(fd, &original) != 0 ||
-      !RememberTerminal(fd, original, TerminalKind::kSerialPort)) {
+  if (tcgetattr(fd, &original) != 0 || !RememberTerminal(fd, original, TerminalKind::kSerialPort)) {
     ioctl(fd, TIOCNXCL);
     return Refuse(fd, kPortOpenFailed, error);
   }

@@ -88,8 +88,7 @@ TEST(CommandLineE2e, VersionAndMultipointCommands) {
   for (const char* command : {"multipair", "connect", "DISCONNECT"}) {
     const auto run = RunVostrel({kMissingPort, command});
     EXPECT_EQ(run.status, 6) << command;
-    EXPECT_EQ(run.output,
-              kBanner + "Multipoint connections are not supported by this version\r\n");
+    EXPECT_EQ(run.output, kBanner + "Multipoint connections are not supported by this version\r\n");
   }
 }
 
@@ -111,8 +110,8 @@ TEST(CommandLineE2e, SecondInstanceOnTheSamePortIsTurnedAway) {
 TEST(CommandLineE2e, MissingPort) {
   const auto run = RunVostrel({kMissingPort, "status"});
   EXPECT_EQ(run.status, 4);
-  EXPECT_EQ(run.output, kBanner + "Error Opening COM port\r\n" + kMissingPort +
-                            ": no such serial port\r\n");
+  EXPECT_EQ(run.output,
+            kBanner + "Error Opening COM port\r\n" + kMissingPort + ": no such serial port\r\n");
 }
 
 // The harness itself: parity reaches adapter-sim, prompts can be answered,

@@ -25,9 +25,9 @@ const std::string kConnected = std::string(e2e::kBanner) + Line("Connecting to d
                                Line("Connected at: Baudrate:19200 Parity:NONE Stopbits:One");
 
 TEST(CommandsE2e, StatusTranscript) {
-  AdapterSim sim({"--role", "master", "--set", "O=0", "--set", "C=1", "--set", "E=0", "--set",
-                  "H=0", "--set", "Q=1", "--set", "X=1", "--remote", "00043E2A9B10", "--name",
-                  "Bench 5", "--pin", "8642"});
+  AdapterSim sim({"--role",   "master",       "--set",  "O=0",     "--set", "C=1",   "--set",
+                  "E=0",      "--set",        "H=0",    "--set",   "Q=1",   "--set", "X=1",
+                  "--remote", "00043E2A9B10", "--name", "Bench 5", "--pin", "8642"});
   ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
   ProgramRun run({sim.devicePath(), "status"});
   EXPECT_EQ(run.Finish(kCommandLimitMs), 0);
@@ -35,12 +35,12 @@ TEST(CommandsE2e, StatusTranscript) {
   // their value tables; Auto Connection Mode since the adapter is a master.
   std::string expected =
       kConnected + Line(std::string("Firmware version: ") + sim::kFirmwarePrefix + "v4.22");
-  for (const char* line : {"Role: Master", "Bluetooth Address(Local): 001A7DDA7113",
-                           "Flow control: Enabled", "Bluetooth Address(Remote): 00043E2A9B10",
-                           "Echo: OFF", "Discovery mode: Non-discoverable", "Stopbits: One",
-                           "Baudrate: 19200", "Parity: NONE", "Local Device Name: Bench 5",
-                           "Auto Connection Mode: Enabled", "PIN: 8642", "Result Codes: Off",
-                           "Escape Mode: Enabled"}) {
+  for (const char* line :
+       {"Role: Master", "Bluetooth Address(Local): 001A7DDA7113", "Flow control: Enabled",
+        "Bluetooth Address(Remote): 00043E2A9B10", "Echo: OFF", "Discovery mode: Non-discoverable",
+        "Stopbits: One", "Baudrate: 19200", "Parity: NONE", "Local Device Name: Bench 5",
+        "Auto Connection Mode: Enabled", "PIN: 8642", "Result Codes: Off",
+        "Escape Mode: Enabled"}) {
     expected += Line(line);
   }
   EXPECT_EQ(run.output(), expected);
@@ -52,8 +52,8 @@ TEST(CommandsE2e, ProgramNewBaudRateThenStatusFindsIt) {
   ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
   ProgramRun program({"-l115200", sim.devicePath(), "program"});
   EXPECT_EQ(program.Finish(kCommandLimitMs), 0);
-  EXPECT_EQ(program.output(), kConnected + Line("Programming Device") +
-                                  Line("Sending: L5") + "\r" + "Device Programmed\n");
+  EXPECT_EQ(program.output(), kConnected + Line("Programming Device") + Line("Sending: L5") + "\r" +
+                                  "Device Programmed\n");
   EXPECT_EQ(sim.Registers("A").line.baud, 115200);
 
   ProgramRun status({sim.devicePath(), "status"});
@@ -72,24 +72,21 @@ std::string PairingPrompt(const std::vector<std::string>& lines, size_t asterisk
   return text + frame + "\n\n" + "\n" + e2e::kPromptLine;
 }
 
-const std::string kPlugFirst = PairingPrompt({"* 1. Slide the switch on Wireless Adapter1 towards "
-                                              "the connector.",
-                                              "* 2. Apply power to wireless Adapter1.",
-                                              "* 3. Plug Adapter1 into serial port."},
-                                             67);
-const std::string kSwapForSecond =
-    PairingPrompt({"* 1. Remove Adapter1 from serial port.",
-                   "* 2. Remove power from wireless Adapter1.",
-                   "* 3. Slide the switch on wireless Adapter2 towards the connector.",
-                   "* 4. Apply power to Adapter2.", "* 5. Plug Adapter2 into serial port."},
-                  67);
+const std::string kPlugFirst = PairingPrompt(
+    {"* 1. Slide the switch on Wireless Adapter1 towards "
+     "the connector.",
+     "* 2. Apply power to wireless Adapter1.", "* 3. Plug Adapter1 into serial port."},
+    67);
+const std::string kSwapForSecond = PairingPrompt(
+    {"* 1. Remove Adapter1 from serial port.", "* 2. Remove power from wireless Adapter1.",
+     "* 3. Slide the switch on wireless Adapter2 towards the connector.",
+     "* 4. Apply power to Adapter2.", "* 5. Plug Adapter2 into serial port."},
+    67);
 const std::string kFirstNotRemoved = PairingPrompt({"* Adapter1 was not removed!!", ""}, 67);
-const std::string kSwapBackToFirst =
-    PairingPrompt({"* 1. Remove Wireless Adapter2 from serial port.",
-                   "* 2. Remove power from Wireless Adapter2.",
-                   "* 3. Apply power to Wireless Adapter1.",
-                   "* 4. Plug Wireless Adapter1 into serial port."},
-                  49);
+const std::string kSwapBackToFirst = PairingPrompt(
+    {"* 1. Remove Wireless Adapter2 from serial port.", "* 2. Remove power from Wireless Adapter2.",
+     "* 3. Apply power to Wireless Adapter1.", "* 4. Plug Wireless Adapter1 into serial port."},
+    49);
 
 TEST(CommandsE2e, PairDialogue) {
   const std::string addressA = "001A7DDA7113";

@@ -219,7 +219,9 @@ std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
   return "";
 }
 
-std::vector<sim::AdapterReport> AdapterSim::Show() { return sim::ParseBenchReport(Command("show")); }
+std::vector<sim::AdapterReport> AdapterSim::Show() {
+  return sim::ParseBenchReport(Command("show"));
+}
 
 sim::AdapterReport AdapterSim::Registers(const std::string& adapter) {
   for (const sim::AdapterReport& report : Show()) {

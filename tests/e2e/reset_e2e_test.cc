@@ -53,8 +53,8 @@ class ResetE2e : public testing::Test {
     ASSERT_FALSE(sim_.devicePath().empty()) << sim_.error();
     e2e::RunOptions options;
     options.parityPreload = false;
-    run_ = std::make_unique<ProgramRun>(std::vector<std::string>{sim_.devicePath(), "reset"},
-                                        options);
+    run_ =
+        std::make_unique<ProgramRun>(std::vector<std::string>{sim_.devicePath(), "reset"}, options);
     ASSERT_TRUE(run_->WaitForOutput(e2e::kPromptLine, 5000)) << run_->output();
     EXPECT_EQ(run_->output(), kUpToThePrompt);
     EXPECT_EQ(sim_.ReceivedText(), "");

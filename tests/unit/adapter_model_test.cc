@@ -1,12 +1,13 @@
 // The simulated adapter behaves like the real one: registers per firmware
 // generation, replies, line settings, factory resets; and the bench it lies on.
 
+#include "sim/adapter_model.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "sim/adapter_model.h"
 #include "sim/bench.h"
 #include "tests/support/virtual_clock.h"
 
@@ -63,10 +64,10 @@ TEST(AdapterModel, EveryRegisterReadsAndWritesOnEveryGeneration) {
     bool newerBuild;
     std::string registers;
   } generations[] = {
-      {"SPP_02", false, ""},         {"SPP_03", false, "KM"},   {"SPP_03", true, "CKM"},
-      {"SPP_03[New]", false, "CKM"}, {"v4.12", false, "CKMX"},  {"v4.13", false, "CKMX"},
-      {"v4.15", false, "CKMX"},      {"v4.18", false, "CKMX"},  {"v4.19", false, "CKMX"},
-      {"v4.20", false, "CKMX"},      {"v4.21", false, "CKMX"},  {"v4.22", false, "CKMX"},
+      {"SPP_02", false, ""},         {"SPP_03", false, "KM"},  {"SPP_03", true, "CKM"},
+      {"SPP_03[New]", false, "CKM"}, {"v4.12", false, "CKMX"}, {"v4.13", false, "CKMX"},
+      {"v4.15", false, "CKMX"},      {"v4.18", false, "CKMX"}, {"v4.19", false, "CKMX"},
+      {"v4.20", false, "CKMX"},      {"v4.21", false, "CKMX"}, {"v4.22", false, "CKMX"},
       {"v5.01", false, "CKMX"},  // an unknown version text counts as the newest
   };
   const struct {
@@ -80,16 +81,23 @@ TEST(AdapterModel, EveryRegisterReadsAndWritesOnEveryGeneration) {
       {'D', "001A7DDA7113", "D=00043E2A9B11", "00043E2A9B11"},
       {'N', "Bench 1", "N=Bench 2", "Bench 2"},
       {'P', "98765", "P=4321", "4321"},
-      {'R', "0", "R1", "1"}, {'C', "1", "C0", "0"}, {'E', "0", "E1", "1"}, {'H', "0", "H1", "1"},
-      {'K', "1", "K0", "0"}, {'L', "3", "L5", "5"}, {'M', "1", "M2", "2"}, {'O', "0", "O1", "1"},
-      {'Q', "1", "Q0", "0"}, {'X', "1", "X0", "0"},
+      {'R', "0", "R1", "1"},
+      {'C', "1", "C0", "0"},
+      {'E', "0", "E1", "1"},
+      {'H', "0", "H1", "1"},
+      {'K', "1", "K0", "0"},
+      {'L', "3", "L5", "5"},
+      {'M', "1", "M2", "2"},
+      {'O', "0", "O1", "1"},
+      {'Q', "1", "Q0", "0"},
+      {'X', "1", "X0", "0"},
   };
   for (const auto& generation : generations) {
     const AdapterConfig config = Changed(generation.firmware, generation.newerBuild);
     for (const auto& reg : registers) {
-      SCOPED_TRACE(testing::Message() << generation.firmware
-                                      << (generation.newerBuild ? " newer build " : " ")
-                                      << reg.letter);
+      SCOPED_TRACE(testing::Message()
+                   << generation.firmware << (generation.newerBuild ? " newer build " : " ")
+                   << reg.letter);
       const bool has = std::string("CKMX").find(reg.letter) == std::string::npos ||
                        generation.registers.find(reg.letter) != std::string::npos;
       Adapter adapter(config);
@@ -110,7 +118,7 @@ TEST(AdapterModel, EveryRegisterReadsAndWritesOnEveryGeneration) {
 TEST(AdapterModel, RepliesThatChangeNothing) {
   struct Case {
     std::string sent;
-    std::string reply;                       // after the echo
+    std::string reply;                        // after the echo
     void (*fault)(AdapterConfig&) = nullptr;  // a fault the adapter shows
   };
   std::vector<Case> cases = {
@@ -123,10 +131,23 @@ TEST(AdapterModel, RepliesThatChangeNothing) {
       {"ATR?\r", Reply("7"), [](AdapterConfig& c) { c.replyOverride['R'] = "7"; }},
   };
   // Read-only registers, malformed values, unknown commands.
-  const std::vector<std::string> refused = {
-      "ATI=v9", "ATB=00043E2A9B10", "ATR2", "ATR", "ATL7", "ATM3", "ATD=001A7DDA711",
-      "ATD=001A7DDA71134", "ATD=001A7DDA711G", "ATN=", "ATN=Seventeen chars!!",
-      "ATN=" + std::string(200, 'x'), "ATP=123", "ATP=123456789", "ATF", "ATW?", "XYZ"};
+  const std::vector<std::string> refused = {"ATI=v9",
+                                            "ATB=00043E2A9B10",
+                                            "ATR2",
+                                            "ATR",
+                                            "ATL7",
+                                            "ATM3",
+                                            "ATD=001A7DDA711",
+                                            "ATD=001A7DDA71134",
+                                            "ATD=001A7DDA711G",
+                                            "ATN=",
+                                            "ATN=Seventeen chars!!",
+                                            "ATN=" + std::string(200, 'x'),
+                                            "ATP=123",
+                                            "ATP=123456789",
+                                            "ATF",
+                                            "ATW?",
+                                            "XYZ"};
   for (const std::string& command : refused) {
     cases.push_back({command + "\r", kError});
   }
@@ -170,15 +191,15 @@ TEST(AdapterModel, NewLineSettingsTakeEffectAfterTheirOk) {
 TEST(AdapterModel, WrongLineSettingsGiveGarbageOrSilence) {
   const LineSettings own{38400, Parity::kOdd, StopBits::kOne};
   const LineSettings wrong[] = {
-      {19200, Parity::kOdd, StopBits::kOne},    {38400, Parity::kNone, StopBits::kOne},
-      {38400, Parity::kEven, StopBits::kOne},   {38400, Parity::kOdd, StopBits::kTwo},
+      {19200, Parity::kOdd, StopBits::kOne},   {38400, Parity::kNone, StopBits::kOne},
+      {38400, Parity::kEven, StopBits::kOne},  {38400, Parity::kOdd, StopBits::kTwo},
       {230400, Parity::kEven, StopBits::kTwo},
   };
   for (bool silent : {false, true}) {
     for (const LineSettings& host : wrong) {
-      SCOPED_TRACE(testing::Message() << (silent ? "silent " : "") << host.baud << " "
-                                      << static_cast<int>(host.parity) << " "
-                                      << static_cast<int>(host.stopBits));
+      SCOPED_TRACE(testing::Message()
+                   << (silent ? "silent " : "") << host.baud << " " << static_cast<int>(host.parity)
+                   << " " << static_cast<int>(host.stopBits));
       AdapterConfig config;
       config.line = own;
       config.silentOnMismatch = silent;
@@ -251,7 +272,7 @@ TEST(Bench, AtMostOneAdapterIsPluggedAndOnlyItHears) {
   EXPECT_EQ(send("ATB?\r"), "");
   bench.Unplug();
   EXPECT_EQ(send("AT\r"), "");
-  bench.Plug("nobody");  // an adapter the bench does not have changes nothing
+  bench.Plug("nobody");      // an adapter the bench does not have changes nothing
   bench.PressResetButton();  // nothing plugged: no button under the finger
   EXPECT_TRUE(bench.adapter("B").deaf());
   bench.Plug("B");

@@ -1,9 +1,8 @@
 // The pieces of adapter-sim: its command line, the "show" table, and the
 // host's line settings as the pseudo-terminal shows them.
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -56,11 +55,21 @@ TEST(AdapterSimOptions, ParsesAdaptersAndFaultsAndRefusesBadArguments) {
          EXPECT_EQ(o.plugged, "B");
        }},
       {{"--plugged", "none"}, [](const sim::SimOptions& o) { EXPECT_EQ(o.plugged, ""); }},
-      {{"--baud", "300"}},        {{"--baud", "19200x"}},       {{"--parity", "mark"}},
-      {{"--stop", "1.5"}},        {{"--role", "boss"}},         {{"--address", "001A7DDA711"}},
-      {{"--set", "L=3"}},         {{"--set", "R=2"}},           {{"--reply", "W=1"}},
-      {{"--refuse-write", "Z"}},  {{"--plugged", "C"}},         {{"--firmware"}},
-      {{"--frobnicate", "1"}},    {{"stray"}},                  {{"--adapter", "two words"}},
+      {{"--baud", "300"}},
+      {{"--baud", "19200x"}},
+      {{"--parity", "mark"}},
+      {{"--stop", "1.5"}},
+      {{"--role", "boss"}},
+      {{"--address", "001A7DDA711"}},
+      {{"--set", "L=3"}},
+      {{"--set", "R=2"}},
+      {{"--reply", "W=1"}},
+      {{"--refuse-write", "Z"}},
+      {{"--plugged", "C"}},
+      {{"--firmware"}},
+      {{"--frobnicate", "1"}},
+      {{"stray"}},
+      {{"--adapter", "two words"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));

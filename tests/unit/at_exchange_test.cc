@@ -35,9 +35,9 @@ class TimedDevice : public platform::SerialDevice {
   explicit TimedDevice(VirtualClock& clock) : clock_(clock) {}
 
   bool echo = true;
-  int echoDelayMs = 1;     // the lone CR ahead of a command is echoed at once
-  char wrongEchoOf = 0;    // this byte comes back in the other case...
-  int wrongEchoes = -1;    // ...this many times; -1 for ever
+  int echoDelayMs = 1;                         // the lone CR ahead of a command is echoed at once
+  char wrongEchoOf = 0;                        // this byte comes back in the other case...
+  int wrongEchoes = -1;                        // ...this many times; -1 for ever
   std::map<std::string, std::string> replies;  // command line -> reply
   int replyDelayMs = 5;
 
@@ -178,12 +178,18 @@ TEST_F(AtExchangeTest, AWrongEchoEndsTheAttemptBeforeTheRestIsSent) {
 }
 
 TEST_F(AtExchangeTest, EchoAndReplyCharactersAreAwaitedForTheirPollsAndNoLonger) {
-  struct Case { int echoDelayMs; int replyDelayMs; ResultCode expected; };
+  struct Case {
+    int echoDelayMs;
+    int replyDelayMs;
+    ResultCode expected;
+  };
   // The 25th echo poll reads 500 ms after a byte went out. The command's CR
   // is echoed at once otherwise, read by the first poll 20 ms after it went
   // out; the 20th reply poll reads 400 ms after that.
-  const Case cases[] = {{500, 505, kResultOk}, {501, 506, kResultNoAnswer},
-                        {1, 420, kResultOk},   {1, 421, kResultNoAnswer}};
+  const Case cases[] = {{500, 505, kResultOk},
+                        {501, 506, kResultNoAnswer},
+                        {1, 420, kResultOk},
+                        {1, 421, kResultNoAnswer}};
   line_->replies["ATR?\r"] = "1\r\nOK\r\n";
   for (const Case& c : cases) {
     line_->echoDelayMs = c.echoDelayMs;
@@ -194,7 +200,10 @@ TEST_F(AtExchangeTest, EchoAndReplyCharactersAreAwaitedForTheirPollsAndNoLonger)
 }
 
 TEST_F(AtExchangeTest, CommandsOnSlowRegistersPauseThreeSecondsAfterTheOk) {
-  struct Case { const char* command; bool pauses; };
+  struct Case {
+    const char* command;
+    bool pauses;
+  };
   const Case cases[] = {
       {"ATC1\r", true},  {"ATH1\r", true},  {"ATO0\r", true},  {"ATR1\r", true},
       {"ATX1\r", true},  {"ATC?\r", true},  {"AT\r", false},   {"ATZ0\r", false},
@@ -208,7 +217,11 @@ TEST_F(AtExchangeTest, CommandsOnSlowRegistersPauseThreeSecondsAfterTheOk) {
 }
 
 TEST_F(AtExchangeTest, FirmwareV418TakesAWriteOfHAsAcceptedWithoutOk) {
-  struct Case { int firmware; const char* command; ResultCode expected; };
+  struct Case {
+    int firmware;
+    const char* command;
+    ResultCode expected;
+  };
   // The adapter echoes but never says OK.
   const Case cases[] = {
       {kFirmwareV418, "ATH1\r", kResultOk},
@@ -244,8 +257,7 @@ TEST_F(AtExchangeTest, ReplyLinesAreReadAsTheAdapterSendsThem) {
       {"line feed inside kept", "ATR?\r", "ab\ncd\r\nOK\r\n", kResultOk, "ab\ncd", 1},
       {"cut after 80 characters", "ATR?\r", eighty + "tail\r\nOK\r\n", kResultOk, eighty, 1},
       {"exactly 80 characters", "ATR?\r", eighty + "\r\nOK\r\n", kResultOk, eighty, 1},
-      {"a zero byte is a character", "ATR?\r", std::string("a\0b\r\nOK\r\n", 9), kResultOk, "a",
-       1},
+      {"a zero byte is a character", "ATR?\r", std::string("a\0b\r\nOK\r\n", 9), kResultOk, "a", 1},
       // "OK" is taken for the line; the OK after it never comes.
       {"OK alone", "ATR?\r", "OK\r\n", kResultNoAnswer, "OK", 2},
       // A missing or unended reply ends the read at once.
@@ -294,7 +306,12 @@ TEST_F(AtExchangeTest, AFailedRegisterReadIsTriedFiveTimesAndLogged) {
 }
 
 TEST_F(AtExchangeTest, SendSettingAnnouncesTheCommandAndLogsARefusal) {
-  struct Case { const char* reply; ResultCode expected; int sends; std::string shownLast; };
+  struct Case {
+    const char* reply;
+    ResultCode expected;
+    int sends;
+    std::string shownLast;
+  };
   const Case cases[] = {
       {"OK\r\n", kResultOk, 1, "\r"},
       {"ERROR\r\n", kResultNoAnswer, 3,

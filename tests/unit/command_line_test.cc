@@ -1,3 +1,5 @@
+#include "frontend/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "frontend/command_line.h"
 #include "frontend/console_output.h"
 #include "frontend/exit_status.h"
 #include "platform/serial_device.h"
@@ -112,12 +113,18 @@ TEST_F(CommandLineTest, EachSituationHasItsExitStatus) {
       {{"-z6", "COM3"}, kExitSuccess, "", "COM3"},
       {{"COM1", "frobnicate"}, kExitUsage, "Invalid Command\r\n", nullptr},
       {{"COM1", "-l38400"}, kExitUsage, "Invalid Command\r\n", nullptr},
-      {{"COM1", "multipair"}, kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n", nullptr},
-      {{"COM1", "Connect", "Slave01"}, kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n", nullptr},
-      {{"COM1", "DISCONNECT"}, kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n", nullptr},
+      {{"COM1", "multipair"},
+       kExitMultipointUnsupported,
+       "Multipoint connections are not supported by this version\r\n",
+       nullptr},
+      {{"COM1", "Connect", "Slave01"},
+       kExitMultipointUnsupported,
+       "Multipoint connections are not supported by this version\r\n",
+       nullptr},
+      {{"COM1", "DISCONNECT"},
+       kExitMultipointUnsupported,
+       "Multipoint connections are not supported by this version\r\n",
+       nullptr},
   };
   const std::string usage = ReadFile(TEST_DATA_DIR "/usage.txt");
   for (const Situation& situation : situations) {

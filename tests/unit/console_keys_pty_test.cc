@@ -1,9 +1,8 @@
 // The operator's keyboard on a real pseudo-terminal: the console reads the
 // slave, the test types on the master.
 
-#include <termios.h>
-
 #include <gtest/gtest.h>
+#include <termios.h>
 
 #include <chrono>
 #include <string>
@@ -56,11 +55,19 @@ TEST_F(ConsolePtyTest, KeysReadAsTheirCodes) {
     std::vector<int> codes;  // -1: any extended code (never 13 or 99)
   };
   const std::vector<Case> cases = {
-      {"Enter", "\r", {13}},            {"c", "c", {99}},
-      {"two keys", "C\r", {'C', 13}},   {"up arrow", "\x1b[A", {224, -1}},
-      {"F1", "\x1bOP", {224, -1}},      {"F5", "\x1b[15~", {224, -1}},
-      {"CSI c", "\x1b[c", {224, -1}},   {"SS3 c", "\x1bOc", {224, -1}},
-      {"Alt-c", "\x1b" "c", {224, -1}}, {"Alt-Enter", "\x1b\r", {224, -1}},
+      {"Enter", "\r", {13}},
+      {"c", "c", {99}},
+      {"two keys", "C\r", {'C', 13}},
+      {"up arrow", "\x1b[A", {224, -1}},
+      {"F1", "\x1bOP", {224, -1}},
+      {"F5", "\x1b[15~", {224, -1}},
+      {"CSI c", "\x1b[c", {224, -1}},
+      {"SS3 c", "\x1bOc", {224, -1}},
+      {"Alt-c",
+       "\x1b"
+       "c",
+       {224, -1}},
+      {"Alt-Enter", "\x1b\r", {224, -1}},
       {"Ctrl-@", std::string(1, '\0'), {224, -1}},
       {"arrow then Enter", "\x1b[B\r", {224, -1, 13}},
       {"Escape", "\x1b", {27}},

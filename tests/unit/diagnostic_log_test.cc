@@ -1,9 +1,10 @@
+#include "frontend/diagnostic_log.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "frontend/console_output.h"
-#include "frontend/diagnostic_log.h"
 #include "frontend/result_code.h"
 #include "operations/cancellation.h"
 #include "tests/support/process_state.h"

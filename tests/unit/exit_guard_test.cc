@@ -1,15 +1,15 @@
 // Ctrl-C at a prompt: the process ends with 130 and leaves the console and
 // the serial port as it found them. The interrupted run is a child process.
 
+#include "platform/exit_guard.h"
+
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <string>
 
-#include "platform/exit_guard.h"
 #include "platform/posix/posix_console.h"
 #include "platform/serial_port.h"
 #include "tests/support/pty.h"

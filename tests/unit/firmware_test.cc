@@ -54,12 +54,12 @@ TEST_F(FirmwareTest, EveryVersionTextIsRecognisedWithItsRegisters) {
     int probes;
   };
   const Case cases[] = {
-      {"SPP_02", false, 0, "----", 0},      {"SPP_03", false, 1, "-KM-", 3},
-      {"SPP_03", true, 2, "CKM-", 1},       {"SPP_03[New]", false, 2, "CKM-", 0},
-      {"v4.12", false, 3, "CKMX", 0},       {"v4.13", false, 4, "CKMX", 0},
-      {"v4.15", false, 5, "CKMX", 0},       {"v4.18", false, 6, "CKMX", 0},
-      {"v4.19", false, 7, "CKMX", 0},       {"v4.20", false, 8, "CKMX", 0},
-      {"v4.21", false, 9, "CKMX", 0},       {"v4.22", false, 10, "CKMX", 0},
+      {"SPP_02", false, 0, "----", 0}, {"SPP_03", false, 1, "-KM-", 3},
+      {"SPP_03", true, 2, "CKM-", 1},  {"SPP_03[New]", false, 2, "CKM-", 0},
+      {"v4.12", false, 3, "CKMX", 0},  {"v4.13", false, 4, "CKMX", 0},
+      {"v4.15", false, 5, "CKMX", 0},  {"v4.18", false, 6, "CKMX", 0},
+      {"v4.19", false, 7, "CKMX", 0},  {"v4.20", false, 8, "CKMX", 0},
+      {"v4.21", false, 9, "CKMX", 0},  {"v4.22", false, 10, "CKMX", 0},
   };
   for (const Case& c : cases) {
     const std::string name = std::string(c.firmware) + (c.newerBuild ? " newer build" : "");
@@ -87,9 +87,13 @@ TEST_F(FirmwareTest, EveryVersionTextIsRecognisedWithItsRegisters) {
 TEST_F(FirmwareTest, TextsTheTableDoesNotHoldAreTakenForTheNewest) {
   const std::string prefix = "Vostrel BT-2 ";  // 13 characters ahead of the version
   const std::string replies[] = {
-      prefix + "v5.01", prefix + "v4.22 ", prefix + "SPP_02.", prefix + "spp_02",
-      prefix,                            // 13 characters: an empty version text
-      "SPP_02", "",                      // shorter than 13 characters
+      prefix + "v5.01",
+      prefix + "v4.22 ",
+      prefix + "SPP_02.",
+      prefix + "spp_02",
+      prefix,  // 13 characters: an empty version text
+      "SPP_02",
+      "",                               // shorter than 13 characters
       std::string(67, '-') + "SPP_02",  // SPP_02, but not behind 13 characters
   };
   AddAdapter("odd", WithFirmware("SPP_02"));
@@ -115,8 +119,8 @@ TEST_F(FirmwareTest, AvailabilityIsRecomputedBothWaysAndNothingElseIsTouched) {
     ASSERT_EQ(IdentifyFirmware(port_), kResultOk) << adapter;
     std::vector<uint32_t> expected = before;
     for (int reg : kDependentRegisters) {
-      expected[reg] = bench_.plugged() == "v4.22" ? before[reg] | kAvailable
-                                                  : before[reg] & ~kAvailable;
+      expected[reg] =
+          bench_.plugged() == "v4.22" ? before[reg] | kAvailable : before[reg] & ~kAvailable;
     }
     EXPECT_EQ(AllFlags(), expected) << adapter;
   }

@@ -130,7 +130,10 @@ class LinkEstablishmentTest : public SimulatedAdapterTest {
 };
 
 TEST_F(LinkEstablishmentTest, AdapterIsFoundAtItsPlaceInTheScanOrder) {
-  struct Case { int position; LineSettings line; };  // position 1-based
+  struct Case {
+    int position;
+    LineSettings line;
+  };  // position 1-based
   const Case cases[] = {{1, {19200, Parity::kNone, StopBits::kOne}},
                         {17, {2400, Parity::kOdd, StopBits::kOne}},
                         {54, {230400, Parity::kEven, StopBits::kTwo}}};
@@ -153,7 +156,8 @@ TEST_F(LinkEstablishmentTest, AdapterIsFoundAtItsPlaceInTheScanOrder) {
     EXPECT_EQ(adapter.executedCommands(), (Lines{"AT", "ATI?"}));
     EXPECT_EQ(output_.find("Connecting to device\r\n"), 0u);
     EXPECT_THAT(output_, EndsWith("Firmware interface used - Version: v4.22\r\n"
-                                  "Connected at: Baudrate:" + tried.back() + "\r\n"));
+                                  "Connected at: Baudrate:" +
+                                  tried.back() + "\r\n"));
   }
 }
 
@@ -167,11 +171,19 @@ TEST_F(LinkEstablishmentTest, SettingsThePortRefusesAreLoggedAndSkipped) {
     Lines logEnd;
   };
   const Case cases[] = {
-      {"scan, 9600 refused", ScanPortSettings, 9600, "at 38400", kResultOk,
+      {"scan, 9600 refused",
+       ScanPortSettings,
+       9600,
+       "at 38400",
+       kResultOk,
        {"(0) Trying Baud:19200 Parity:NONE Stopbits:One",
         "(10016) Error setting port characteristics Baud==>9600",
         "(0) Trying Baud:38400 Parity:NONE Stopbits:One"}},
-      {"scan, 230400 refused", ScanPortSettings, 230400, "", kResultNoSettingAnswered,
+      {"scan, 230400 refused",
+       ScanPortSettings,
+       230400,
+       "",
+       kResultNoSettingAnswered,
        {"(0) Trying Baud:2400 Parity:EVEN Stopbits:Two",
         "(10016) Error setting port characteristics Baud==>230400",
         "(2) Could not communicate with adapter"}},
@@ -264,7 +276,10 @@ TEST_F(LinkEstablishmentTest, AResetThatFindsNoAdapterEndsWithABareLineEnd) {
 }
 
 TEST_F(LinkEstablishmentTest, AfterTheResetPromptIsCancelledOrCannotBeAnsweredAllIsQuiet) {
-  struct Case { bool noConsole; const char* shownLast; };
+  struct Case {
+    bool noConsole;
+    const char* shownLast;
+  };
   const Case cases[] = {{false, kResetDialogue},
                         {true, "Cancel:\nNo console is available to answer the prompt.\n"}};
   DebugLevel = 10;

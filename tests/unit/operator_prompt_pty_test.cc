@@ -1,11 +1,10 @@
 // The operator prompt on a real pseudo-terminal: the prompt reads the
 // terminal's keys, the test types on the master side.
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>

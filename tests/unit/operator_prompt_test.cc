@@ -43,7 +43,11 @@ class OperatorPromptTest : public ::testing::Test {
 };
 
 TEST_F(OperatorPromptTest, OnlyEnterAndLowerCaseCAnswerAndOnlyOnceTheQuestionIsShown) {
-  struct Case { const char* name; std::vector<int> typedAhead, answer; ResultCode expected; };
+  struct Case {
+    const char* name;
+    std::vector<int> typedAhead, answer;
+    ResultCode expected;
+  };
   const Case cases[] = {
       {"Enter confirms", {}, {kEnter}, kResultOk},
       {"c cancels", {}, {kLowerC}, kResultCancelled},

@@ -1,10 +1,11 @@
+#include "frontend/options.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "frontend/decimal_number.h"
 #include "frontend/diagnostic_log.h"
-#include "frontend/options.h"
 #include "settings/settings_table.h"
 #include "tests/support/process_state.h"
 

@@ -4,9 +4,8 @@
 // what the port asked for, since the pseudo-terminal keeps no parity.
 
 #include <dlfcn.h>
-#include <termios.h>
-
 #include <gtest/gtest.h>
+#include <termios.h>
 
 #include <cerrno>
 #include <cstring>
@@ -33,8 +32,7 @@ extern "C" int tcsetattr(int fd, int actions, const termios* settings) {
   if (result != 0 || droppedParityErrno == 0) return result;
   requestedFlags = settings->c_cflag;
   termios applied{};
-  if (tcgetattr(fd, &applied) == 0 && (settings->c_cflag & PARENB) &&
-      !(applied.c_cflag & PARENB)) {
+  if (tcgetattr(fd, &applied) == 0 && (settings->c_cflag & PARENB) && !(applied.c_cflag & PARENB)) {
     errno = droppedParityErrno;
     return -1;
   }

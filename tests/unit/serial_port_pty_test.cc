@@ -1,11 +1,10 @@
 // The port operations on a real pseudo-terminal: the program holds the slave
 // as its serial port, the test plays the adapter on the master.
 
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
@@ -183,10 +182,10 @@ TEST(SerialPortNameTest, ComNumbersAndAbsolutePathsNameDevices) {
     std::string name;
     std::string path;  // empty: refused
   };
-  for (const Case& c : {Case{"COM1", "/dev/ttyS0"}, Case{"com10", "/dev/ttyS9"},
-                        Case{"/dev/ttyUSB0", "/dev/ttyUSB0"}, Case{"COM", ""}, Case{"COM0", ""},
-                        Case{"COM1x", ""}, Case{"COM-1", ""}, Case{"LPT1", ""},
-                        Case{"dev/ttyS0", ""}, Case{"COM12345678901", ""}}) {
+  for (const Case& c :
+       {Case{"COM1", "/dev/ttyS0"}, Case{"com10", "/dev/ttyS9"},
+        Case{"/dev/ttyUSB0", "/dev/ttyUSB0"}, Case{"COM", ""}, Case{"COM0", ""}, Case{"COM1x", ""},
+        Case{"COM-1", ""}, Case{"LPT1", ""}, Case{"dev/ttyS0", ""}, Case{"COM12345678901", ""}}) {
     SCOPED_TRACE(c.name);
     std::string path;
     EXPECT_EQ(platform::DevicePathFor(c.name, &path), !c.path.empty());

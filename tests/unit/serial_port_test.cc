@@ -1,6 +1,8 @@
 // The port operations over an in-memory device on the virtual clock: the
 // wait for a text, purging, refused settings and a device that goes away.
 
+#include "platform/serial_port.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "platform/serial_device.h"
-#include "platform/serial_port.h"
 #include "tests/support/virtual_clock.h"
 
 namespace {
@@ -78,9 +79,8 @@ class SerialPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
     PortCloseAll();
-    platform::SetSerialOpener([this](const std::string&, int*) {
-      return std::make_unique<FakeDevice>(line_, clock_);
-    });
+    platform::SetSerialOpener(
+        [this](const std::string&, int*) { return std::make_unique<FakeDevice>(line_, clock_); });
     handle_ = PortOpen("COM1", 1024, 1024);
     ASSERT_GE(handle_, 0);
   }
