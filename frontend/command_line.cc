@@ -71,10 +71,17 @@ int RunCommand(const Command& command, const std::string& portName) {
   const int32_t port = OpenPort(portName);
   if (port < 0) return kExitPortFailed;
   const ResultCode result = command.routine(port);
+  // Reads from a port that went away fail one by one; say once what
+  // happened rather than let the run look like a success.
+  const bool portLost = PortPoll(port, 0, 0) == kPortErrorDeviceGone;
+  PortClose(port);
+  if (portLost) {
+    ConsoleMessage(portName + ": the port went away during the run");
+    return kExitPortFailed;
+  }
   if (result == kResultOk && command.successLine != nullptr) {
     WriteOutput(std::string(command.successLine) + "\n");
   }
-  PortClose(port);
   return ExitStatusFor(result);
 }
 

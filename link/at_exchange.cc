@@ -101,7 +101,9 @@ void AdvanceSpinner() {
 
 ResultCode SendEchoed(int32_t port, const std::string& command) {
   PortPurgeInput(port);
-  PortPutByte(port, kCarriageReturn);
+  // A port that went away (adapter or cable unplugged) takes no bytes:
+  // fail at once instead of waiting out the pauses for an echo.
+  if (PortPutByte(port, kCarriageReturn) != 0) return kResultNoAnswer;
   PortDrainOutput(port, 0, 0);
   platform::SleepMs(kSettleMs);
   // Drops the echo of that CR and whatever the adapter answered to it.
