@@ -3,8 +3,8 @@
 
 namespace platform {
 
-// On SIGINT or SIGTERM: restore the console, close every port and end the
-// process with 128 + the signal number (130, 143).
+// On SIGINT, SIGTERM or SIGHUP: restore the console, close every port and
+// end the process with 128 + the signal number (130, 143, 129).
 void InstallInterruptHandlers();
 
 }  // namespace platform

@@ -70,11 +70,11 @@ void InstallInterruptHandlers() {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  // Neither signal may break into the other's restore.
-  sigaddset(&action.sa_mask, SIGINT);
-  sigaddset(&action.sa_mask, SIGTERM);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal window (SIGHUP) ends the run like Ctrl-C does. No
+  // signal may break into another's restore.
+  const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+  for (int signalNumber : signals) sigaddset(&action.sa_mask, signalNumber);
+  for (int signalNumber : signals) sigaction(signalNumber, &action, nullptr);
 }
 
 }  // namespace platform
