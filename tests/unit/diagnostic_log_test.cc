@@ -7,24 +7,16 @@
 #include "frontend/console_output.h"
 #include "frontend/result_code.h"
 #include "operations/cancellation.h"
-#include "tests/support/process_state.h"
-#include "tests/support/virtual_clock.h"
+#include "tests/support/captured_output_test.h"
 
 namespace {
 
-class DiagnosticLogTest : public ::testing::Test {
+class DiagnosticLogTest : public CapturedOutputTest {
  protected:
   void SetUp() override {
-    ResetProcessState();
+    CapturedOutputTest::SetUp();
     clock_.SetLocalTime({2026, 3, 4, 7, 8, 9});
-    CaptureOutput(&output_);
   }
-  void TearDown() override {
-    CaptureOutput(nullptr);
-    ResetProcessState();
-  }
-  VirtualClock clock_;
-  std::string output_;
 };
 
 struct LogRow {

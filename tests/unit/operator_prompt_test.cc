@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "frontend/console_output.h"
+#include "tests/support/captured_output_test.h"
 #include "tests/support/process_state.h"
 #include "tests/support/scripted_console.h"
-#include "tests/support/virtual_clock.h"
 
 namespace {
 
@@ -27,20 +26,7 @@ const char kShown[] =
     "\n"
     "\nClick <ENTER> for OK or Click C for Cancel:\n";
 
-class OperatorPromptTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetProcessState();
-    CaptureOutput(&output_);
-  }
-  void TearDown() override {
-    CaptureOutput(nullptr);
-    ResetProcessState();
-  }
-
-  VirtualClock clock_;
-  std::string output_;
-};
+class OperatorPromptTest : public CapturedOutputTest {};
 
 TEST_F(OperatorPromptTest, OnlyEnterAndLowerCaseCAnswerAndOnlyOnceTheQuestionIsShown) {
   struct Case {
