@@ -1,6 +1,5 @@
 #include "link/link_establishment.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "frontend/console_output.h"
@@ -15,9 +14,6 @@
 
 namespace {
 
-// Fixed arguments of PortConfigure: 8 data bits, and the trailing code.
-constexpr int32_t kDataBitsCode = 3;
-constexpr int32_t kLastConfigureCode = 4;
 // Code 8 is 19200 baud: a reset adapter answers at 19200, NONE, One.
 constexpr int32_t kResetBaudCode = 8;
 constexpr int kDiagnosticLevel = 5;
@@ -59,8 +55,7 @@ int32_t ApplyCombination(int32_t port, const Combination& c) {
   LinkStopIndex = c.stop;
   LinkParityIndex = c.parity;
   LinkBaudIndex = c.baud;
-  const int32_t baudCode = PortBaudCode(port, std::atoi(BaudText(c)));
-  return PortConfigure(port, baudCode, c.parity, kDataBitsCode, c.stop, kLastConfigureCode);
+  return ConfigurePortFromLinkState(port);
 }
 
 // label + "19200 Parity:NONE Stopbits:One"
@@ -116,7 +111,7 @@ ResultCode ResetAdapter(int32_t port) {
       continue;
     }
     if (SendAndAwaitOk(port, "ATZ0\r") == kResultCancelled) return kResultCancelled;
-    error = PortConfigure(port, kResetBaudCode, 0, kDataBitsCode, 0, kLastConfigureCode);
+    error = PortConfigure(port, kResetBaudCode, 0, kPortDataBitsCode, 0, kPortLastCode);
     if (error != 0) {
       LogMessage("DeviceReset(Port Characteristics==>Baud[2]:", "19200", ")",
                  kResultLibraryError + error, kDiagnosticLevel);

@@ -1,6 +1,5 @@
 #include "operations/programming.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "frontend/console_output.h"
@@ -16,8 +15,6 @@
 namespace {
 
 constexpr int kPauseBeforeWriteMs = 200;
-constexpr int32_t kDataBitsCode = 3;
-constexpr int32_t kLastConfigureCode = 4;
 
 // A library error number, or a failed send's result, shifted into the range
 // the diagnostic lines show; computed unsigned so the cancelled result wraps.
@@ -52,9 +49,7 @@ ResultCode FollowWithHostPort(int32_t port, int index) {
       break;
     default: return kResultOk;
   }
-  const int32_t baudRate = std::atoi(DisplayText(kRegBaudRate, LinkBaudIndex));
-  const int32_t error = PortConfigure(port, PortBaudCode(port, baudRate), LinkParityIndex,
-                                      kDataBitsCode, LinkStopIndex, kLastConfigureCode);
+  const int32_t error = ConfigurePortFromLinkState(port);
   if (error == 0) return kResultOk;
   LogMessage(failureMessage, DisplayText(index, choice), ")", PlusLibraryBase(error), 5);
   return PlusLibraryBase(error);

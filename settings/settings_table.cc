@@ -134,12 +134,3 @@ const char* TextValue(int index) { return SettingsTable[index].values[0].command
 const char* DisplayText(int index, int choice) {
   return SettingsTable[index].values[choice].display;
 }
-
-std::string ReadCommand(int index) {
-  return std::string("AT") + SettingsTable[index].letter[0] + "?\r";
-}
-
-std::string WriteCommand(int index) {
-  const SettingDescriptor& setting = SettingsTable[index];
-  return std::string("AT") + setting.values[setting.current].command + "\r";
-}

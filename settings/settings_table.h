@@ -85,9 +85,4 @@ const char* TextValue(int index);
 // Display text of entry choice of register index.
 const char* DisplayText(int index, int choice);
 
-// "AT" + letter + "?" + CR.
-std::string ReadCommand(int index);
-// "AT" + command text of the entry at current + CR.
-std::string WriteCommand(int index);
-
 #endif
