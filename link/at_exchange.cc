@@ -1,17 +1,14 @@
-#include "link/at_exchange.h"
+#include "at_exchange.h"
 
 #include <cstring>
 
-#include "frontend/console_output.h"
-#include "frontend/diagnostic_log.h"
-#include "link/firmware.h"
-#include "operations/cancellation.h"
-#include "platform/clock.h"
-#include "platform/serial_port.h"
-#include "settings/settings_table.h"
-
-char ResponseLine[kResponseLineLength + 1] = "";
-int32_t SpinnerPos = 0;
+#include "clock.h"
+#include "console_output.h"
+#include "diagnostic_log.h"
+#include "firmware.h"
+#include "run_state.h"
+#include "serial_port.h"
+#include "settings_table.h"
 
 namespace {
 
@@ -176,9 +173,4 @@ ResultCode QueryRegister(int32_t port, int index) {
     if (read == kResultOk || read == kResultCancelled) return read;
   }
   return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
-}
-
-void ResetAtExchange() {
-  std::memset(ResponseLine, 0, sizeof ResponseLine);
-  SpinnerPos = 0;
 }

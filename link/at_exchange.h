@@ -4,14 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "frontend/result_code.h"
-
-constexpr int kResponseLineLength = 80;
-
-// The adapter's last reply line without its line end (terminated).
-extern char ResponseLine[kResponseLineLength + 1];
-// Next character of the "\|/-" spinner; keeps its place across calls.
-extern int32_t SpinnerPos;
+#include "result_code.h"
 
 // Puts command on the line byte by byte, each after the echo of the one before.
 ResultCode SendEchoed(int32_t port, const std::string& command);
@@ -23,7 +16,5 @@ ResultCode ReadReply(int32_t port, const std::string& command);
 ResultCode SendSetting(int32_t port, const std::string& code);
 // Reads register index of the SettingsTable into ResponseLine.
 ResultCode QueryRegister(int32_t port, int index);
-
-void ResetAtExchange();
 
 #endif

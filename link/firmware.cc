@@ -1,18 +1,17 @@
-#include "link/firmware.h"
+#include "firmware.h"
 
 #include <cstring>
 #include <string>
 
-#include "frontend/console_output.h"
-#include "link/at_exchange.h"
-#include "operations/cancellation.h"
-#include "settings/settings_table.h"
+#include "at_exchange.h"
+#include "console_output.h"
+#include "run_state.h"
+#include "settings_table.h"
 
 const char* const FirmwareTable[kFirmwareCount] = {
     "SPP_02", "SPP_03", "SPP_03[New]", "v4.12", "v4.13", "v4.15",
     "v4.18",  "v4.19",  "v4.20",       "v4.21", "v4.22",
 };
-int32_t FirmwareIndex = 0;
 
 namespace {
 
@@ -77,5 +76,3 @@ ResultCode IdentifyFirmware(int32_t port) {
   ConsoleMessage(std::string("Firmware interface used - Version: ") + FirmwareTable[firmware]);
   return kResultOk;
 }
-
-void ResetFirmware() { FirmwareIndex = 0; }

@@ -1,21 +1,20 @@
-#include "link/link_establishment.h"
+#include "link_establishment.h"
 
 #include <string>
 
-#include "frontend/console_output.h"
-#include "frontend/diagnostic_log.h"
-#include "link/at_exchange.h"
-#include "link/firmware.h"
-#include "link/link_state.h"
-#include "operations/cancellation.h"
-#include "operations/operator_prompt.h"
-#include "platform/serial_port.h"
-#include "settings/settings_table.h"
+#include "at_exchange.h"
+#include "console_output.h"
+#include "diagnostic_log.h"
+#include "firmware.h"
+#include "link_state.h"
+#include "operator_prompt.h"
+#include "port_codes.h"
+#include "run_state.h"
+#include "serial_port.h"
+#include "settings_table.h"
 
 namespace {
 
-// Code 8 is 19200 baud: a reset adapter answers at 19200, NONE, One.
-constexpr int32_t kResetBaudCode = 8;
 constexpr int kDiagnosticLevel = 5;
 constexpr int kScanAttempts = 2;
 constexpr int kResetAttempts = 5;
@@ -111,7 +110,7 @@ ResultCode ResetAdapter(int32_t port) {
       continue;
     }
     if (SendAndAwaitOk(port, "ATZ0\r") == kResultCancelled) return kResultCancelled;
-    error = PortConfigure(port, kResetBaudCode, 0, kPortDataBitsCode, 0, kPortLastCode);
+    error = PortConfigure(port, kPortCode19200, 0, kPortDataBitsCode, 0, kPortLastCode);
     if (error != 0) {
       LogMessage("DeviceReset(Port Characteristics==>Baud[2]:", "19200", ")",
                  kResultLibraryError + error, kDiagnosticLevel);

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "frontend/result_code.h"
+#include "result_code.h"
 
 // Tries the 54 host settings (stop bits outermost, baud innermost) until the
 // adapter answers "AT"; kResultNoSettingAnswered when none does.

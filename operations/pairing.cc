@@ -1,21 +1,20 @@
-#include "operations/pairing.h"
-
-#include <strings.h>
+#include "pairing.h"
 
 #include <cctype>
 #include <cstring>
 #include <string>
 
-#include "frontend/console_output.h"
-#include "frontend/diagnostic_log.h"
-#include "link/at_exchange.h"
-#include "link/link_establishment.h"
-#include "link/link_state.h"
-#include "operations/cancellation.h"
-#include "operations/operator_prompt.h"
-#include "operations/programming.h"
-#include "platform/serial_port.h"
-#include "settings/settings_table.h"
+#include "at_exchange.h"
+#include "console_output.h"
+#include "diagnostic_log.h"
+#include "link_establishment.h"
+#include "link_state.h"
+#include "operator_prompt.h"
+#include "programming.h"
+#include "run_state.h"
+#include "serial_port.h"
+#include "settings_table.h"
+#include "text_compare.h"
 
 namespace {
 
@@ -68,7 +67,7 @@ constexpr size_t kLongestPin = kPinBufferSize - 3;
 const char kInvalidAddressOfAdapter1[] = "Invalid Bluetooth address from Wireless Adapter1: ";
 
 bool SameAddress(const std::string& a, const std::string& b) {
-  return strcasecmp(a.c_str(), b.c_str()) == 0;
+  return platform::EqualsIgnoringCase(a, b);
 }
 
 // A step of our own failed: say why, unless the operator has already given up.

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "frontend/result_code.h"
+#include "result_code.h"
 
 // Guided dialogue that makes adapter 2 a slave of adapter 1 and adapter 1 its
 // master.

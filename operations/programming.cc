@@ -1,16 +1,16 @@
-#include "operations/programming.h"
+#include "programming.h"
 
 #include <string>
 
-#include "frontend/console_output.h"
-#include "frontend/diagnostic_log.h"
-#include "link/at_exchange.h"
-#include "link/link_establishment.h"
-#include "link/link_state.h"
-#include "operations/cancellation.h"
-#include "platform/clock.h"
-#include "platform/serial_port.h"
-#include "settings/settings_table.h"
+#include "at_exchange.h"
+#include "clock.h"
+#include "console_output.h"
+#include "diagnostic_log.h"
+#include "link_establishment.h"
+#include "link_state.h"
+#include "run_state.h"
+#include "serial_port.h"
+#include "settings_table.h"
 
 namespace {
 

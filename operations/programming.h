@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "frontend/result_code.h"
+#include "result_code.h"
 
 // Writes every changed, writable register in table order, following K, L
 // and M with the host port.

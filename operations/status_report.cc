@@ -1,18 +1,16 @@
-#include "operations/status_report.h"
+#include "status_report.h"
 
 #include <cctype>
 #include <string>
 
-#include "frontend/console_output.h"
-#include "frontend/diagnostic_log.h"
-#include "link/at_exchange.h"
-#include "link/link_establishment.h"
-#include "operations/cancellation.h"
-#include "platform/clock.h"
-#include "platform/serial_port.h"
-#include "settings/settings_table.h"
-
-int32_t RoleIsSlave = 1;
+#include "at_exchange.h"
+#include "clock.h"
+#include "console_output.h"
+#include "diagnostic_log.h"
+#include "link_establishment.h"
+#include "run_state.h"
+#include "serial_port.h"
+#include "settings_table.h"
 
 namespace {
 
@@ -71,5 +69,3 @@ ResultCode ShowStatus(int32_t port) {
   }
   return kResultOk;
 }
-
-void ResetStatusReport() { RoleIsSlave = 1; }

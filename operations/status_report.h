@@ -3,13 +3,8 @@
 
 #include <cstdint>
 
-#include "frontend/result_code.h"
-
-// Nonzero (1 at start) until a Role reply decodes to master.
-extern int32_t RoleIsSlave;
+#include "result_code.h"
 
 ResultCode ShowStatus(int32_t port);
-
-void ResetStatusReport();
 
 #endif

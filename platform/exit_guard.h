@@ -4,7 +4,8 @@
 namespace platform {
 
 // On SIGINT, SIGTERM or SIGHUP: restore the console, close every port and
-// end the process with 128 + the signal number (130, 143, 129).
+// end the process with 128 + the signal number (the exit statuses table,
+// cli/exit_status.h, names them).
 void InstallInterruptHandlers();
 
 }  // namespace platform

@@ -3,10 +3,10 @@
 
 #include <utility>
 
-#include "platform/clock.h"
-#include "platform/console_keys.h"
-#include "platform/os_layer.h"
-#include "platform/serial_device.h"
+#include "clock.h"
+#include "console_keys.h"
+#include "os_layer.h"
+#include "serial_device.h"
 
 namespace platform {
 namespace {

@@ -1,8 +1,9 @@
-#include "settings/settings_table.h"
-
-#include <strings.h>
+#include "settings_table.h"
 
 #include <cstring>
+
+#include "run_state.h"
+#include "text_compare.h"
 
 namespace {
 
@@ -22,13 +23,9 @@ char kO0[] = "O0", kO1[] = "O1";
 char kQ0[] = "Q0", kQ1[] = "Q1";
 char kX0[] = "X0", kX1[] = "X1";
 
-char remoteAddressBuffer[kRemoteAddressBufferSize];
-char nameBuffer[kNameBufferSize];
-char pinBuffer[kPinBufferSize];
-
 ValueChoice roleValues[] = {{kR0, "Master"}, {kR1, "Slave"}};
 ValueChoice flowValues[] = {{kC0, "Disabled"}, {kC1, "Enabled"}};
-ValueChoice remoteValues[] = {{remoteAddressBuffer, "Remote Address"}};
+ValueChoice remoteValues[] = {{RemoteAddressBuffer, "Remote Address"}};
 ValueChoice echoValues[] = {{kE0, "OFF"}, {kE1, "ON"}};
 ValueChoice discoveryValues[] = {{kH0, "Non-discoverable"}, {kH1, "Discoverable"}};
 ValueChoice connectValues[] = {{kA1, "Device1"}, {kA2, "Device2"}, {kA3, "Device3"},
@@ -39,9 +36,9 @@ ValueChoice baudValues[] = {{kL2, "19200"},   {kL1, "9600"},    {kL3, "38400"},
                             {kL4, "57600"},   {kL5, "115200"},  {kL0, "4800"},
                             {kLStar, "1200"}, {kLHash, "2400"}, {kL6, "230400"}};
 ValueChoice parityValues[] = {{kM0, "NONE"}, {kM1, "ODD"}, {kM2, "EVEN"}};
-ValueChoice nameValues[] = {{nameBuffer, "Adapter Name"}};
+ValueChoice nameValues[] = {{NameBuffer, "Adapter Name"}};
 ValueChoice autoConnectValues[] = {{kO0, "Enabled"}, {kO1, "Disabled"}};
-ValueChoice pinValues[] = {{pinBuffer, "Password"}};
+ValueChoice pinValues[] = {{PinBuffer, "Password"}};
 ValueChoice resultCodeValues[] = {{kQ0, "On"}, {kQ1, "Off"}};
 ValueChoice escapeValues[] = {{kX0, "Disabled"}, {kX1, "Enabled"}};
 
@@ -87,19 +84,12 @@ void ResetPrefixedBuffer(char* buffer, char letter) {
 
 }  // namespace
 
-SettingDescriptor SettingsTable[kRegisterCount];
-
-void ResetSettingsTable() {
+void LoadInitialSettings() {
   std::memcpy(SettingsTable, kInitialTable, sizeof SettingsTable);
-  ResetPrefixedBuffer(remoteAddressBuffer, 'D');
-  ResetPrefixedBuffer(nameBuffer, 'N');
-  ResetPrefixedBuffer(pinBuffer, 'P');
+  ResetPrefixedBuffer(RemoteAddressBuffer, 'D');
+  ResetPrefixedBuffer(NameBuffer, 'N');
+  ResetPrefixedBuffer(PinBuffer, 'P');
 }
-
-namespace {
-// The table holds its start-up contents before main runs.
-const bool tableInitialised = (ResetSettingsTable(), true);
-}  // namespace
 
 SettingKind KindOf(int index) {
   return static_cast<SettingKind>(SettingsTable[index].flags & kSettingKindMask);
@@ -109,7 +99,8 @@ int FindChoice(int index, const std::string& word) {
   const SettingDescriptor& setting = SettingsTable[index];
   for (int i = 0; i < setting.count; ++i) {
     const char* display = setting.values[i].display;
-    bool same = index == kRegBaudRate ? word == display : strcasecmp(word.c_str(), display) == 0;
+    bool same =
+        index == kRegBaudRate ? word == display : platform::EqualsIgnoringCase(word, display);
     if (same) return i;
   }
   return -1;

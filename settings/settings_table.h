@@ -60,11 +60,9 @@ constexpr int kRemoteAddressBufferSize = 20;
 constexpr int kNameBufferSize = 20;
 constexpr int kPinBufferSize = 16;
 
-extern SettingDescriptor SettingsTable[kRegisterCount];
-
-// Restores the table to its start-up contents (the program does this once;
-// tests between cases).
-void ResetSettingsTable();
+// Fills SettingsTable (run_state.h) with its start-up contents: every
+// register unchanged, the D, N and P buffers holding their prefix alone.
+void LoadInitialSettings();
 
 SettingKind KindOf(int index);
 

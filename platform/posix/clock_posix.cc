@@ -1,8 +1,8 @@
 #include <cerrno>
 #include <ctime>
 
-#include "platform/clock.h"
-#include "platform/os_layer.h"
+#include "clock.h"
+#include "os_layer.h"
 
 namespace platform {
 namespace {
@@ -17,11 +17,7 @@ class PosixClock : public Clock {
     }
   }
 
-  int64_t MonotonicMs() override {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-  }
+  int64_t MonotonicMs() override { return OsMonotonicMs(); }
 
   LocalTime Now() override {
     const time_t seconds = time(nullptr);
@@ -33,6 +29,12 @@ class PosixClock : public Clock {
 };
 
 }  // namespace
+
+int64_t OsMonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 Clock& OsClock() {
   static PosixClock clock;

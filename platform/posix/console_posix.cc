@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "platform/os_layer.h"
-#include "platform/posix/posix_console.h"
-#include "platform/posix/terminal_restore.h"
+#include "os_layer.h"
+#include "posix_console.h"
+#include "terminal_restore.h"
 
 namespace platform {
 namespace {

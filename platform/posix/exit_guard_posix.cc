@@ -5,8 +5,8 @@
 
 #include <atomic>
 
-#include "platform/exit_guard.h"
-#include "platform/posix/terminal_restore.h"
+#include "exit_guard.h"
+#include "terminal_restore.h"
 
 namespace platform {
 namespace {

@@ -6,7 +6,7 @@
 #include <deque>
 #include <string>
 
-#include "platform/console_keys.h"
+#include "console_keys.h"
 
 namespace platform {
 

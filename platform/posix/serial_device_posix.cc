@@ -7,17 +7,16 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <ctime>
 #include <memory>
 #include <string>
 
-#include "platform/os_layer.h"
-#include "platform/port_errors.h"
-#include "platform/posix/device_path.h"
-#include "platform/posix/terminal_restore.h"
-#include "platform/serial_device.h"
+#include "device_path.h"
+#include "os_layer.h"
+#include "port_errors.h"
+#include "serial_device.h"
+#include "terminal_restore.h"
 
 namespace platform {
 namespace {
@@ -26,14 +25,8 @@ namespace {
 // dropped (with flow control off, a real line always drains well before).
 constexpr int64_t kWriteWaitMs = 1000;
 
-int64_t MonotonicNowMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 int RemainingMs(int64_t deadline) {
-  const int64_t left = deadline - MonotonicNowMs();
+  const int64_t left = deadline - OsMonotonicMs();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -118,7 +111,7 @@ class PosixSerialDevice : public SerialDevice {
   }
 
   void Write(uint8_t byte) override {
-    const int64_t deadline = MonotonicNowMs() + kWriteWaitMs;
+    const int64_t deadline = OsMonotonicMs() + kWriteWaitMs;
     while (!gone_) {
       const ssize_t written = write(fd_, &byte, 1);
       if (written == 1) return;
@@ -143,7 +136,7 @@ class PosixSerialDevice : public SerialDevice {
 
   int Read(uint8_t* buffer, int capacity, int timeoutMs) override {
     if (capacity <= 0) return gone_ ? -1 : 0;
-    const int64_t deadline = MonotonicNowMs() + (timeoutMs > 0 ? timeoutMs : 0);
+    const int64_t deadline = OsMonotonicMs() + (timeoutMs > 0 ? timeoutMs : 0);
     while (!gone_) {
       pollfd input{fd_, POLLIN, 0};
       const int remaining = RemainingMs(deadline);
@@ -179,26 +172,6 @@ std::unique_ptr<SerialDevice> Refuse(int fd, int code, int* error) {
 }
 
 }  // namespace
-
-bool DevicePathFor(const std::string& name, std::string* path) {
-  if (!name.empty() && name[0] == '/') {
-    *path = name;
-    return true;
-  }
-  // Up to ten digits: every number the command line can give.
-  if (name.size() < 4 || name.size() > 13) return false;
-  for (size_t i = 0; i < 3; ++i) {
-    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return false;
-  }
-  long number = 0;
-  for (size_t i = 3; i < name.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
-    number = number * 10 + (name[i] - '0');
-  }
-  if (number < 1) return false;
-  *path = "/dev/ttyS" + std::to_string(number - 1);
-  return true;
-}
 
 std::unique_ptr<SerialDevice> OpenOsSerialDevice(const std::string& name, int* error) {
   std::string path;

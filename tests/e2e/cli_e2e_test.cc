@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/harness.h"
+#include "harness.h"
 
 namespace {
 

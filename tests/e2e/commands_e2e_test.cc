@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/harness.h"
+#include "harness.h"
 
 // status, program and pair against simulated adapters, in real time.
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/e2e/harness.h"
+#include "harness.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -17,6 +17,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "os_layer.h"
+
 extern char** environ;
 
 namespace e2e {
@@ -32,14 +34,8 @@ constexpr int kSimStartMs = 5000;
 constexpr int kSimStopMs = 3000;
 constexpr int kDrainMs = 2000;
 
-int64_t NowMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 int Remaining(int64_t deadline) {
-  const int64_t left = deadline - NowMs();
+  const int64_t left = deadline - platform::OsMonotonicMs();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -173,7 +169,7 @@ AdapterSim::AdapterSim(const std::vector<std::string>& options) {
 AdapterSim::~AdapterSim() {
   CloseFd(&toSim_);  // adapter-sim ends when its input closes
   if (pid_ > 0) {
-    const int64_t deadline = NowMs() + kSimStopMs;
+    const int64_t deadline = platform::OsMonotonicMs() + kSimStopMs;
     int status = 0;
     while (waitpid(pid_, &status, WNOHANG) == 0) {
       if (Remaining(deadline) == 0) {
@@ -189,7 +185,7 @@ AdapterSim::~AdapterSim() {
 }
 
 bool AdapterSim::ReadLine(std::string* line, int timeoutMs) {
-  const int64_t deadline = NowMs() + timeoutMs;
+  const int64_t deadline = platform::OsMonotonicMs() + timeoutMs;
   for (;;) {
     const size_t end = pending_.find('\n');
     if (end != std::string::npos) {
@@ -210,7 +206,7 @@ std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
   if (toSim_ < 0) return "";
   const std::string text = line + "\n";
   if (write(toSim_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return "";
-  const int64_t deadline = NowMs() + timeoutMs;
+  const int64_t deadline = platform::OsMonotonicMs() + timeoutMs;
   std::string answer, reply;
   while (ReadLine(&reply, Remaining(deadline))) {
     answer += reply + "\n";
@@ -298,7 +294,7 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptio
   if (nothing < 0 || !MakePipe(output) || !MakePipe(errors)) return;
   std::vector<std::string> argv = {VostrelBinary()};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  startMs_ = NowMs();
+  startMs_ = platform::OsMonotonicMs();
   pid_ = Spawn(argv, ChildEnvironment(options.parityPreload), nothing, output[1], errors[1],
                consolePath);
   close(nothing);
@@ -342,7 +338,7 @@ bool ProgramRun::Reap(bool wait) {
   const pid_t done = wait4(pid_, &status, wait ? 0 : WNOHANG, &usage);
   if (done != pid_) return false;
   exited_ = true;
-  elapsedMs_ = NowMs() - startMs_;
+  elapsedMs_ = platform::OsMonotonicMs() - startMs_;
   cpuMs_ = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
   if (WIFEXITED(status)) status_ = WEXITSTATUS(status);
@@ -351,7 +347,7 @@ bool ProgramRun::Reap(bool wait) {
 }
 
 bool ProgramRun::WaitForOutput(const std::string& text, int timeoutMs) {
-  const int64_t deadline = NowMs() + timeoutMs;
+  const int64_t deadline = platform::OsMonotonicMs() + timeoutMs;
   for (;;) {
     const size_t found = output_.find(text, matchedUpTo_);
     if (found != std::string::npos) {
@@ -367,13 +363,13 @@ void ProgramRun::Type(const std::string& keys) {
   if (console_ < 0) return;
   // Wait until the prompt has put the terminal into single-key mode, then a
   // little longer, as an operator would.
-  const int64_t deadline = NowMs() + kRawModeWaitMs;
+  const int64_t deadline = platform::OsMonotonicMs() + kRawModeWaitMs;
   termios settings{};
   while (tcgetattr(console_, &settings) == 0 && (settings.c_lflag & ICANON) &&
          Remaining(deadline) > 0) {
     Pump(10);
   }
-  const int64_t settled = NowMs() + kKeySettleMs;
+  const int64_t settled = platform::OsMonotonicMs() + kKeySettleMs;
   while (Remaining(settled) > 0) Pump(Remaining(settled));
   if (write(console_, keys.data(), keys.size()) < 0) return;
 }
@@ -390,7 +386,7 @@ void ProgramRun::Signal(int signalNumber) {
 
 int ProgramRun::Finish(int timeoutMs) {
   if (!started()) return -1;
-  const int64_t deadline = NowMs() + timeoutMs;
+  const int64_t deadline = platform::OsMonotonicMs() + timeoutMs;
   while (!Reap(false)) {
     if (Remaining(deadline) == 0) {
       kill(pid_, SIGKILL);
@@ -401,7 +397,7 @@ int ProgramRun::Finish(int timeoutMs) {
     Pump(10);
   }
   // Whatever is still in the pipes, unless something else holds them open.
-  const int64_t drained = NowMs() + kDrainMs;
+  const int64_t drained = platform::OsMonotonicMs() + kDrainMs;
   while (Remaining(drained) > 0 && Pump(Remaining(drained))) {
   }
   return status_;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/bench.h"
-#include "sim/bench_report.h"
+#include "bench.h"
+#include "bench_report.h"
 
 // Runs the real binaries in real time: adapter-sim serves simulated adapters
 // on a pseudo-terminal, and VostrelCL runs against it with a pseudo-terminal

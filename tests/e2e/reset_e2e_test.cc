@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/harness.h"
+#include "harness.h"
 
 // The reset command on an adapter at 57600 baud, odd parity, two stop bits:
 // a setting the scan meets late, and whose odd parity shows through a

@@ -5,21 +5,24 @@
 
 #include <string>
 
-#include "frontend/console_output.h"
-#include "tests/support/process_state.h"
-#include "tests/support/virtual_clock.h"
+#include "console_output.h"
+#include "run_state.h"
+#include "serial_port.h"
+#include "virtual_clock.h"
 
 // A test with fresh process state, a virtual clock and the program's output
 // collected in output_.
 class CapturedOutputTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
     CaptureOutput(&output_);
   }
   void TearDown() override {
     CaptureOutput(nullptr);
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
   }
 
   VirtualClock clock_;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial_device.h"
-#include "sim/adapter_model.h"
+#include "adapter_model.h"
+#include "serial_device.h"
 
 namespace ops_test {
 

@@ -1,4 +1,4 @@
-#include "tests/support/pty.h"
+#include "pty.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

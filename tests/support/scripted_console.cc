@@ -1,4 +1,4 @@
-#include "tests/support/scripted_console.h"
+#include "scripted_console.h"
 
 #include <gtest/gtest.h>
 

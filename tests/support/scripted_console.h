@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/console_keys.h"
+#include "console_keys.h"
 
 // The operator's keyboard, scripted. Installed for its lifetime.
 //

@@ -1,12 +1,13 @@
-#include "tests/support/sim_fixture.h"
+#include "sim_fixture.h"
 
-#include "frontend/console_output.h"
-#include "platform/serial_device.h"
-#include "platform/serial_port.h"
-#include "tests/support/process_state.h"
+#include "console_output.h"
+#include "run_state.h"
+#include "serial_device.h"
+#include "serial_port.h"
 
 void SimulatedAdapterTest::SetUp() {
-  ResetProcessState();
+  PortCloseAll();
+  ResetRunState();
   CaptureOutput(&output_);
   platform::SetSerialOpener([this](const std::string&, int* error) { return bench_.Open(error); });
   port_ = PortOpen("COM1", 1024, 1024);
@@ -17,7 +18,8 @@ void SimulatedAdapterTest::TearDown() {
   PortCloseAll();
   platform::SetSerialOpener(nullptr);
   CaptureOutput(nullptr);
-  ResetProcessState();
+  PortCloseAll();
+  ResetRunState();
 }
 
 sim::Adapter& SimulatedAdapterTest::AddAdapter(const std::string& name, sim::AdapterConfig config) {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/adapter_model.h"
-#include "sim/bench.h"
-#include "tests/support/virtual_clock.h"
+#include "adapter_model.h"
+#include "bench.h"
+#include "virtual_clock.h"
 
 // Base of tests that run the program's routines against simulated adapters
 // on a virtual clock. Every PortOpen, whatever the name, opens the bench's

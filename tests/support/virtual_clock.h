@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/clock.h"
+#include "clock.h"
 
 // A clock whose pauses cost nothing: SleepMs only moves the time forward.
 // Installed for its lifetime.

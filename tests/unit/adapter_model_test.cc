@@ -1,15 +1,15 @@
 // The simulated adapter behaves like the real one: registers per firmware
 // generation, replies, line settings, factory resets; and the bench it lies on.
 
-#include "sim/adapter_model.h"
+#include "adapter_model.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "sim/bench.h"
-#include "tests/support/virtual_clock.h"
+#include "bench.h"
+#include "virtual_clock.h"
 
 namespace {
 

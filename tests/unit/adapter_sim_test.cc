@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/bench.h"
-#include "sim/bench_report.h"
-#include "sim/pty_line.h"
-#include "sim/sim_options.h"
+#include "bench.h"
+#include "bench_report.h"
+#include "pty_line.h"
+#include "sim_options.h"
 
 namespace {
 

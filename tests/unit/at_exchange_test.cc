@@ -1,7 +1,7 @@
 // The AT exchange as the adapter's side of the wire sees it: which bytes go
 // out, when, how often, and what the operator sees meanwhile.
 
-#include "link/at_exchange.h"
+#include "at_exchange.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "frontend/console_output.h"
-#include "frontend/diagnostic_log.h"
-#include "link/firmware.h"
-#include "operations/cancellation.h"
-#include "platform/serial_device.h"
-#include "platform/serial_port.h"
-#include "settings/settings_table.h"
-#include "tests/support/process_state.h"
-#include "tests/support/pty.h"
-#include "tests/support/virtual_clock.h"
+#include "console_output.h"
+#include "diagnostic_log.h"
+#include "firmware.h"
+#include "pty.h"
+#include "run_state.h"
+#include "serial_device.h"
+#include "serial_port.h"
+#include "settings_table.h"
+#include "virtual_clock.h"
 
 namespace {
 
@@ -94,7 +93,8 @@ const char kLogStamp[] = "[12/06/26 09:05:07] ";
 class AtExchangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
     CaptureOutput(&output_);
     platform::SetSerialOpener([this](const std::string&, int*) {
       auto device = std::make_unique<TimedDevice>(clock_);
@@ -108,11 +108,13 @@ class AtExchangeTest : public ::testing::Test {
     PortCloseAll();
     platform::SetSerialOpener(nullptr);
     CaptureOutput(nullptr);
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
   }
   // Starts the next row of a table with a clean line, screen and spinner.
   void NextRow() {
-    ResetAtExchange();
+    std::memset(ResponseLine, 0, sizeof ResponseLine);
+    SpinnerPos = 0;
     output_.clear();
     line_->sent.clear();
   }
@@ -349,7 +351,8 @@ TEST_F(AtExchangeTest, CancelledExchangesReturnCancelledAndWriteNothing) {
 
 // In real time, on a real terminal device: the pauses sleep, they do not spin.
 TEST(AtExchangeRealTimeTest, WaitingForASilentAdapterCostsNextToNoCpu) {
-  ResetProcessState();
+  PortCloseAll();
+  ResetRunState();
   Pty pty;  // nobody answers on the other side
   ASSERT_TRUE(pty.ok());
   const int32_t port = PortOpen(pty.slavePath().c_str(), 1024, 1024);

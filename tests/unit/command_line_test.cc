@@ -1,4 +1,4 @@
-#include "frontend/command_line.h"
+#include "command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "frontend/console_output.h"
-#include "frontend/exit_status.h"
-#include "platform/serial_device.h"
-#include "settings/settings_table.h"
-#include "tests/support/process_state.h"
+#include "console_output.h"
+#include "exit_status.h"
+#include "run_state.h"
+#include "serial_device.h"
+#include "serial_port.h"
+#include "settings_table.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ const char kBannerStart[] = "VostrelCL version ";
 class CommandLineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
     CaptureOutput(&output_);
     platform::SetSerialOpener([this](const std::string& name, int* error) {
       opened_.push_back(name);
@@ -51,7 +53,8 @@ class CommandLineTest : public ::testing::Test {
   void TearDown() override {
     platform::SetSerialOpener(nullptr);
     CaptureOutput(nullptr);
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
   }
 
   int Run(std::vector<const char*> arguments) {
@@ -131,7 +134,8 @@ TEST_F(CommandLineTest, EachSituationHasItsExitStatus) {
     std::string line;
     for (const char* argument : situation.arguments) line += std::string(argument) + " ";
     SCOPED_TRACE(line);
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
     output_.clear();
     opened_.clear();
     EXPECT_EQ(Run(situation.arguments), situation.exitStatus);

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/console_keys.h"
-#include "platform/posix/posix_console.h"
-#include "tests/support/pty.h"
+#include "console_keys.h"
+#include "posix_console.h"
+#include "pty.h"
 
 namespace {
 

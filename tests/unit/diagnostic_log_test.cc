@@ -1,13 +1,13 @@
-#include "frontend/diagnostic_log.h"
+#include "diagnostic_log.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "frontend/console_output.h"
-#include "frontend/result_code.h"
-#include "operations/cancellation.h"
-#include "tests/support/captured_output_test.h"
+#include "captured_output_test.h"
+#include "console_output.h"
+#include "result_code.h"
+#include "run_state.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Ctrl-C at a prompt: the process ends with 130 and leaves the console and
 // the serial port as it found them. The interrupted run is a child process.
 
-#include "platform/exit_guard.h"
+#include "exit_guard.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,9 +10,9 @@
 
 #include <string>
 
-#include "platform/posix/posix_console.h"
-#include "platform/serial_port.h"
-#include "tests/support/pty.h"
+#include "posix_console.h"
+#include "pty.h"
+#include "serial_port.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Firmware identification against simulated adapters: the version read from
 // register I decides which of C, K, M and X the adapter has.
 
-#include "link/firmware.h"
+#include "firmware.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "link/at_exchange.h"
-#include "operations/cancellation.h"
-#include "settings/settings_table.h"
-#include "tests/support/sim_fixture.h"
+#include "at_exchange.h"
+#include "run_state.h"
+#include "settings_table.h"
+#include "sim_fixture.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Finding the adapter: the 54-setting scan, the guided reset and the report
 // of the link, against simulated adapters on a virtual clock.
 
-#include "link/link_establishment.h"
+#include "link_establishment.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "frontend/diagnostic_log.h"
-#include "link/link_state.h"
-#include "operations/cancellation.h"
-#include "platform/serial_device.h"
-#include "platform/serial_port.h"
-#include "tests/support/scripted_console.h"
-#include "tests/support/sim_fixture.h"
+#include "diagnostic_log.h"
+#include "link_state.h"
+#include "run_state.h"
+#include "scripted_console.h"
+#include "serial_device.h"
+#include "serial_port.h"
+#include "sim_fixture.h"
 
 namespace {
 

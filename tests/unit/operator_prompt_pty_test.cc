@@ -11,11 +11,12 @@
 #include <string>
 #include <thread>
 
-#include "frontend/console_output.h"
-#include "operations/operator_prompt.h"
-#include "platform/posix/posix_console.h"
-#include "tests/support/process_state.h"
-#include "tests/support/pty.h"
+#include "console_output.h"
+#include "operator_prompt.h"
+#include "posix_console.h"
+#include "pty.h"
+#include "run_state.h"
+#include "serial_port.h"
 
 namespace {
 
@@ -55,7 +56,8 @@ class WatchedConsole : public platform::Console {
 class PromptOnTerminalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
     CaptureOutput(&output_);
     ASSERT_TRUE(pty_.ok());
     int piped[2];
@@ -70,7 +72,8 @@ class PromptOnTerminalTest : public ::testing::Test {
     dup2(savedInput_, STDIN_FILENO);
     close(savedInput_);
     CaptureOutput(nullptr);
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
   }
 
   // One prompt on the terminal; keys are typed once it waits for a key.

@@ -1,16 +1,17 @@
 // The operator prompt with a scripted keyboard, and what a cancel does to
 // the rest of the program's output.
 
-#include "operations/operator_prompt.h"
+#include "operator_prompt.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tests/support/captured_output_test.h"
-#include "tests/support/process_state.h"
-#include "tests/support/scripted_console.h"
+#include "captured_output_test.h"
+#include "run_state.h"
+#include "scripted_console.h"
+#include "serial_port.h"
 
 namespace {
 
@@ -44,7 +45,8 @@ TEST_F(OperatorPromptTest, OnlyEnterAndLowerCaseCAnswerAndOnlyOnceTheQuestionIsS
       {"c typed ahead is discarded", {kLowerC, kLowerC}, {kEnter}, kResultOk},
   };
   for (const Case& c : cases) {
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
     output_.clear();
     ScriptedConsole console;
     console.TypeAhead(c.typedAhead);

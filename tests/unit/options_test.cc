@@ -1,20 +1,27 @@
-#include "frontend/options.h"
+#include "options.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "frontend/decimal_number.h"
-#include "frontend/diagnostic_log.h"
-#include "settings/settings_table.h"
-#include "tests/support/process_state.h"
+#include "decimal_number.h"
+#include "diagnostic_log.h"
+#include "run_state.h"
+#include "serial_port.h"
+#include "settings_table.h"
 
 namespace {
 
 class OptionTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetProcessState(); }
-  void TearDown() override { ResetProcessState(); }
+  void SetUp() override {
+    PortCloseAll();
+    ResetRunState();
+  }
+  void TearDown() override {
+    PortCloseAll();
+    ResetRunState();
+  }
 };
 
 struct ChoiceRow {
@@ -55,7 +62,8 @@ const ChoiceRow kChoiceRows[] = {
 
 TEST_F(OptionTest, ChoiceOptionsStoreTheMatchingEntryOrNameTheRejection) {
   for (const ChoiceRow& row : kChoiceRows) {
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
     SCOPED_TRACE(row.argument);
     EXPECT_EQ(ApplyOption(row.argument), row.message);
     const SettingDescriptor& setting = SettingsTable[row.registerIndex];
@@ -102,7 +110,8 @@ const TextRow kTextRows[] = {
 
 TEST_F(OptionTest, TextOptionsFillThePrefixedBufferOrNameTheRejection) {
   for (const TextRow& row : kTextRows) {
-    ResetProcessState();
+    PortCloseAll();
+    ResetRunState();
     SCOPED_TRACE(row.argument);
     EXPECT_EQ(ApplyOption(row.argument), row.message);
     const SettingDescriptor& setting = SettingsTable[row.registerIndex];

@@ -2,7 +2,7 @@
 // adapter 1, adapter 2 and adapter 1 again, against simulated adapters on a
 // bench, with a scripted keyboard whose answers move the adapters.
 
-#include "operations/pairing.h"
+#include "pairing.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "link/link_state.h"
-#include "operations/cancellation.h"
-#include "settings/settings_table.h"
-#include "tests/support/ops_helpers.h"
-#include "tests/support/scripted_console.h"
-#include "tests/support/sim_fixture.h"
+#include "link_state.h"
+#include "ops_helpers.h"
+#include "run_state.h"
+#include "scripted_console.h"
+#include "settings_table.h"
+#include "sim_fixture.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ class PairingTest : public SimulatedAdapterTest {
   // A fresh run: adapter 1 is plugged in, adapter 2 lies beside it, and the
   // keyboard has no script yet.
   void NewRun() {
-    ResetSettingsTable();
+    ResetRunState();
     CancelRequested = 0;
     output_.clear();
     sim::AdapterConfig first;

@@ -2,7 +2,7 @@
 // host port follows K, L and M, and Auto Connection Mode goes only into a
 // master; against simulated adapters on a virtual clock.
 
-#include "operations/programming.h"
+#include "programming.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "frontend/diagnostic_log.h"
-#include "link/link_state.h"
-#include "platform/serial_device.h"
-#include "platform/serial_port.h"
-#include "settings/settings_table.h"
-#include "sim/simulated_port.h"
-#include "tests/support/ops_helpers.h"
-#include "tests/support/sim_fixture.h"
+#include "diagnostic_log.h"
+#include "link_state.h"
+#include "ops_helpers.h"
+#include "run_state.h"
+#include "serial_device.h"
+#include "serial_port.h"
+#include "settings_table.h"
+#include "sim_fixture.h"
+#include "simulated_port.h"
 
 namespace {
 
@@ -149,7 +150,7 @@ TEST_F(ProgrammingTest, AutoConnectionModeNeedsAMaster) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ResetSettingsTable();
+    ResetRunState();
     sim::AdapterConfig config;
     config.role = c.role;
     if (c.role == '2') config.replyOverride['R'] = "2";

@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/serial_port.h"
-#include "tests/support/pty.h"
+#include "pty.h"
+#include "serial_port.h"
 
 namespace {
 // 0: tcsetattr passes straight through. Otherwise a dropped PARENB fails

@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/device_path.h"
-#include "platform/serial_port.h"
-#include "tests/support/pty.h"
+#include "device_path.h"
+#include "pty.h"
+#include "serial_port.h"
 
 namespace {
 

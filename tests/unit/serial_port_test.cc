@@ -1,7 +1,7 @@
 // The port operations over an in-memory device on the virtual clock: the
 // wait for a text, purging, refused settings and a device that goes away.
 
-#include "platform/serial_port.h"
+#include "serial_port.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial_device.h"
-#include "tests/support/virtual_clock.h"
+#include "serial_device.h"
+#include "virtual_clock.h"
 
 namespace {
 

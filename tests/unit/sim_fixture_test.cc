@@ -1,12 +1,12 @@
 // The fixture wires the program's serial port operations to the bench.
 
-#include "tests/support/sim_fixture.h"
+#include "sim_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/serial_port.h"
+#include "serial_port.h"
 
 namespace {
 

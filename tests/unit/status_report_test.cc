@@ -1,7 +1,7 @@
 // The status command: every register the firmware has, in table order,
 // decoded through the value tables, against simulated adapters.
 
-#include "operations/status_report.h"
+#include "status_report.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "frontend/diagnostic_log.h"
-#include "tests/support/ops_helpers.h"
-#include "tests/support/sim_fixture.h"
+#include "diagnostic_log.h"
+#include "ops_helpers.h"
+#include "run_state.h"
+#include "sim_fixture.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST_F(StatusReportTest, EachFirmwareGenerationAsSlaveAndMaster) {
       const std::string name = std::string(c.firmware) + (c.newerBuild ? " newer build" : "") +
                                (master ? " master" : " slave");
       SCOPED_TRACE(name);
-      ResetStatusReport();
+      ResetRunState();
       sim::AdapterConfig config;
       config.firmware = c.firmware;
       config.newerBuild = c.newerBuild;
@@ -134,7 +135,7 @@ TEST_F(StatusReportTest, RepliesAreDecodedByTheirFirstCharacter) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(1, c.letter) + " replying \"" + c.reply + "\"");
-    ResetStatusReport();
+    ResetRunState();
     sim::AdapterConfig config;
     if (c.reply == kNoReply) {
       config.ignoreQueryOf = std::string(1, c.letter);

@@ -1,0 +1,128 @@
+#include "command_line.h"
+
+#include <cstring>
+#include <string>
+
+#include "console_output.h"
+#include "decimal_number.h"
+#include "exit_status.h"
+#include "link_establishment.h"
+#include "options.h"
+#include "pairing.h"
+#include "port_name.h"
+#include "programming.h"
+#include "serial_port.h"
+#include "status_report.h"
+#include "text_compare.h"
+#include "usage_text.h"
+
+namespace {
+
+struct Command {
+  const char* word;
+  ResultCode (*routine)(int32_t port);  // null: multipoint, not in this version
+  const char* successLine;              // printed with "\n" when the routine returns 0
+};
+
+// Matched in this order, case-insensitively.
+const Command kCommands[] = {
+    {"status", ShowStatus, nullptr},
+    {"pair", PairAdapters, "Devices Paired"},
+    {"program", ProgramAdapter, "Device Programmed"},
+    {"reset", ResetAdapter, "Device Resetted"},
+    {"disconnect", nullptr, nullptr},
+    {"connect", nullptr, nullptr},
+    {"multipair", nullptr, nullptr},
+};
+
+const Command* FindCommand(const char* word) {
+  for (const Command& command : kCommands) {
+    if (platform::EqualsIgnoringCase(word, command.word)) return &command;
+  }
+  return nullptr;
+}
+
+// "COM<n>" becomes "COM<n>" with a canonical number; a device path is taken
+// as it is. Empty when the argument names no port.
+std::string PortName(const std::string& argument) {
+  if (platform::IsDevicePath(argument)) return argument;
+  if (argument.size() < 4 || !platform::EqualsIgnoringCase(argument.substr(0, 3), "COM")) return "";
+  const int32_t number = ParseDecimal(argument.c_str() + 3);
+  if (number < 1) return "";
+  return "COM" + std::to_string(number);
+}
+
+// Returns the handle, or a negative number after saying that the port
+// could not be opened.
+int32_t OpenPort(const std::string& portName) {
+  const int32_t port = PortOpen(portName.c_str(), 1024, 1024);
+  if (port < 0) {
+    ConsoleMessage("Error Opening COM port");
+    ConsoleMessage(portName + ": " + PortOpenErrorText(port));
+  }
+  return port;
+}
+
+int RunCommand(const Command& command, const std::string& portName) {
+  if (command.routine == nullptr) {
+    ConsoleMessage("Multipoint connections are not supported by this version");
+    return kExitMultipointUnsupported;
+  }
+  const int32_t port = OpenPort(portName);
+  if (port < 0) return kExitPortFailed;
+  const ResultCode result = command.routine(port);
+  // Reads from a port that went away fail one by one; say once what
+  // happened rather than let the run look like a success.
+  const bool portLost = PortPoll(port, 0, 0) == kPortErrorDeviceGone;
+  PortClose(port);
+  if (portLost) {
+    ConsoleMessage(portName + ": the port went away during the run");
+    return kExitPortFailed;
+  }
+  if (result == kResultOk && command.successLine != nullptr) {
+    WriteOutput(std::string(command.successLine) + "\n");
+  }
+  return ExitStatusFor(result);
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv) {
+  PrintBanner();
+  if (argc < 2) {
+    PrintUsage();
+    return kExitUsage;
+  }
+  int next = 1;
+  for (; next < argc && argv[next][0] == '-'; ++next) {
+    if (std::strcmp(argv[next], "--help") == 0) {
+      PrintUsage();
+      return kExitSuccess;
+    }
+    if (std::strcmp(argv[next], "--version") == 0) return kExitSuccess;
+    const std::string rejected = ApplyOption(argv[next]);
+    if (!rejected.empty()) {
+      ConsoleMessage(rejected);
+      return kExitOptionRejected;
+    }
+  }
+  const std::string portName = next < argc ? PortName(argv[next]) : "";
+  if (portName.empty()) {
+    PrintUsage();
+    return kExitUsage;
+  }
+  if (next + 1 < argc) {
+    // The word is checked before the port is touched.
+    const Command* command = FindCommand(argv[next + 1]);
+    if (command == nullptr) {
+      ConsoleMessage("Invalid Command");
+      return kExitUsage;
+    }
+    return RunCommand(*command, portName);
+  }
+  // The port alone: open and close it, which shows that it can be used.
+  const int32_t port = OpenPort(portName);
+  if (port < 0) return kExitPortFailed;
+  PortClose(port);
+  return kExitSuccess;
+}

@@ -1,0 +1,9 @@
+#include "exit_status.h"
+
+int ExitStatusFor(ResultCode result) {
+  if (result == kResultOk) return kExitSuccess;
+  if (result == kResultCancelled) return kExitCancelled;
+  // The port layer refused a setting: the host side failed, not the adapter.
+  if (result >= kResultLibraryError && result < kResultInvalidOption) return kExitPortFailed;
+  return kExitAdapterFailed;
+}

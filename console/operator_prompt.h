@@ -1,0 +1,14 @@
+#ifndef VOSTREL_CONSOLE_OPERATOR_PROMPT_H
+#define VOSTREL_CONSOLE_OPERATOR_PROMPT_H
+
+#include <string>
+
+#include "result_code.h"
+#include "run_state.h"
+
+// Shows instructions and the Enter-or-cancel question, then waits for the
+// operator: 0 for Enter, kResultCancelled for c (CancelRequested is then set).
+// Without a console to answer, says so and returns as cancelled.
+ResultCode PromptOperator(const std::string& instructions);
+
+#endif

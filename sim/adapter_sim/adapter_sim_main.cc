@@ -1,0 +1,184 @@
+// adapter-sim: simulated wireless serial adapters on a pseudo-terminal, for
+// tests, demonstrations and trying the utility without an adapter.
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench.h"
+#include "bench_report.h"
+#include "clock.h"
+#include "pty_line.h"
+#include "sim_options.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitNoPty = 4;
+
+class AdapterSim {
+ public:
+  explicit AdapterSim(const sim::SimOptions& options) : options_(options) {}
+  ~AdapterSim() {
+    if (log_ != nullptr) std::fclose(log_);
+  }
+
+  int Run();
+
+ private:
+  void ServeHost();
+  bool HandleInput();  // false once standard input has closed or said quit
+  std::string Execute(const std::string& command, bool* quit);
+  void Log(const sim::SentByte& sent);
+  void ReportExecuted(const std::string& adapter, size_t before);
+
+  const sim::SimOptions& options_;
+  sim::Bench bench_;
+  sim::PtyLine line_;
+  FILE* log_ = nullptr;
+  int64_t startMs_ = 0;
+  std::string pendingInput_;
+};
+
+int AdapterSim::Run() {
+  for (const auto& entry : options_.adapters) bench_.Add(entry.first, entry.second);
+  if (!options_.plugged.empty()) bench_.Plug(options_.plugged);
+  if (!options_.logPath.empty()) {
+    log_ = std::fopen(options_.logPath.c_str(), "w");
+    if (log_ == nullptr) {
+      std::perror(options_.logPath.c_str());
+      return kExitUsage;
+    }
+  }
+  std::string error;
+  if (!line_.Open(&error)) {
+    std::fprintf(stderr, "adapter-sim: no pseudo-terminal: %s\n", error.c_str());
+    return kExitNoPty;
+  }
+  startMs_ = platform::CurrentClock().MonotonicMs();
+  std::printf("%s\n", line_.slavePath().c_str());
+  std::fflush(stdout);
+
+  for (;;) {
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {line_.master(), POLLIN, 0}};
+    const nfds_t count = line_.isOpen() ? 2 : 1;
+    if (poll(fds, count, -1) < 0) {
+      if (errno == EINTR) continue;
+      std::perror("adapter-sim: poll");
+      return 1;
+    }
+    if (count == 2 && (fds[1].revents & POLLIN)) ServeHost();
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+      if (!HandleInput()) return 0;
+    }
+  }
+}
+
+// Every byte the host sent goes to the plugged adapter, which answers at once.
+void AdapterSim::ServeHost() {
+  uint8_t bytes[256];
+  const ssize_t count = read(line_.master(), bytes, sizeof bytes);
+  if (count <= 0) return;
+  for (ssize_t i = 0; i < count; ++i) {
+    const platform::LineSettings host = line_.HostSettings();
+    const std::string adapter = bench_.plugged();
+    const size_t before = adapter.empty() ? 0 : bench_.adapter(adapter).executedCommands().size();
+    const std::string answer = bench_.HostSends(bytes[i], host);
+    line_.Send(answer);
+    Log(bench_.sentBytes().back());
+    if (!adapter.empty()) ReportExecuted(adapter, before);
+  }
+  if (log_ != nullptr) std::fflush(log_);
+}
+
+void AdapterSim::Log(const sim::SentByte& sent) {
+  if (log_ == nullptr) return;
+  std::fprintf(log_, "%lld %02x %d %s %s %s\n", static_cast<long long>(sent.timeMs - startMs_),
+               sent.byte, sent.host.baud, sim::ParityName(sent.host.parity),
+               sim::StopBitsName(sent.host.stopBits),
+               sent.adapter.empty() ? "-" : sent.adapter.c_str());
+}
+
+void AdapterSim::ReportExecuted(const std::string& adapter, size_t before) {
+  if (!options_.verbose) return;
+  const std::vector<std::string>& executed = bench_.adapter(adapter).executedCommands();
+  for (size_t i = before; i < executed.size(); ++i) {
+    std::fprintf(stderr, "%s: %s\n", adapter.c_str(), executed[i].c_str());
+  }
+}
+
+bool AdapterSim::HandleInput() {
+  char chunk[512];
+  const ssize_t count = read(STDIN_FILENO, chunk, sizeof chunk);
+  if (count < 0 && errno == EINTR) return true;
+  if (count <= 0) return false;
+  pendingInput_.append(chunk, static_cast<size_t>(count));
+  size_t end;
+  while ((end = pendingInput_.find('\n')) != std::string::npos) {
+    std::string command = pendingInput_.substr(0, end);
+    pendingInput_.erase(0, end + 1);
+    if (!command.empty() && command.back() == '\r') command.pop_back();
+    if (command.find_first_not_of(" \t") == std::string::npos) continue;
+    bool quit = false;
+    const std::string reply = Execute(command, &quit);
+    std::fputs(reply.c_str(), stdout);
+    std::fflush(stdout);
+    if (quit) return false;
+  }
+  return true;
+}
+
+std::string AdapterSim::Execute(const std::string& command, bool* quit) {
+  std::istringstream words(command);
+  std::string verb, name, extra;
+  words >> verb >> name >> extra;
+  if (!extra.empty()) return "error: too many words: " + command + "\n";
+  if (!name.empty() && !bench_.Has(name)) return "error: no adapter " + name + "\n";
+
+  if (verb == "plug" && !name.empty()) {
+    bench_.Plug(name);
+  } else if (verb == "unplug" && name.empty()) {
+    bench_.Unplug();
+  } else if (verb == "reset-button") {
+    if (name.empty()) {
+      bench_.PressResetButton();
+    } else {
+      bench_.PressResetButton(name);
+    }
+  } else if (verb == "show" && name.empty()) {
+    return sim::FormatBenchReport(bench_) + "ok\n";
+  } else if (verb == "vanish" && name.empty()) {
+    bench_.Vanish();
+    line_.Close();
+  } else if (verb == "quit" && name.empty()) {
+    *quit = true;
+  } else {
+    return "error: unknown command: " + command + "\n";
+  }
+  return "ok\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN);
+  sim::SimOptions options;
+  std::string error;
+  if (!sim::ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+    std::fprintf(stderr, "adapter-sim: %s\nTry adapter-sim --help.\n", error.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(sim::SimUsageText(), stdout);
+    return 0;
+  }
+  AdapterSim adapterSim(options);
+  return adapterSim.Run();
+}
