@@ -57,9 +57,11 @@ int PollForEcho(int32_t port) {
   return kNoByte;
 }
 
-// Waits for one character of a reply line.
-int PollForReplyByte(int32_t port) {
-  for (int poll = 0; poll < kReplyPolls; ++poll) {
+// Waits for one character of a reply line, at most `polls` polls; *used
+// counts the polls taken.
+int PollForReplyByte(int32_t port, int polls, int* used) {
+  for (int poll = 0; poll < polls; ++poll) {
+    ++*used;
     platform::SleepMs(kPollMs);
     PortPoll(port, 0, 0);
     const int byte = PortGetByte(port);
@@ -71,19 +73,28 @@ int PollForReplyByte(int32_t port) {
 
 // Reads one reply line into ResponseLine: line ends ahead of it are skipped,
 // a CR ends it, and it is cut after kResponseLineLength characters.
+// The line ends ahead of the first character share one character's polls,
+// so that an adapter sending blank lines without end cannot hold the read.
 ResultCode ReadReplyLine(int32_t port) {
   int stored = 0;
+  int leadingPolls = 0;
   for (;;) {
     if (CancelRequested) return kResultCancelled;
-    const int byte = PollForReplyByte(port);
+    int used = 0;
+    const int polls = stored == 0 ? kReplyPolls - leadingPolls : kReplyPolls;
+    const int byte = polls > 0 ? PollForReplyByte(port, polls, &used) : kNoByte;
     if (byte == kPollCancelled) return kResultCancelled;
     if (byte == kNoByte) return kResultNoAnswer;
-    if (stored == 0 && (byte == kCarriageReturn || byte == kLineFeed)) continue;
+    if (stored == 0 && (byte == kCarriageReturn || byte == kLineFeed)) {
+      leadingPolls += used;
+      continue;
+    }
     if (byte == kCarriageReturn) break;
     ResponseLine[stored++] = static_cast<char>(byte);
     if (stored == kResponseLineLength) break;
   }
   ResponseLine[stored] = '\0';
+  ResponseLength = stored;
   return kResultOk;
 }
 
@@ -163,6 +174,8 @@ ResultCode SendSetting(int32_t port, const std::string& code) {
   if (CancelRequested) return kResultCancelled;
   return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
 }
+
+std::string LastReply() { return std::string(ResponseLine, ResponseLength); }
 
 ResultCode QueryRegister(int32_t port, int index) {
   std::string command = "AT ?\r";

@@ -16,5 +16,7 @@ ResultCode ReadReply(int32_t port, const std::string& command);
 ResultCode SendSetting(int32_t port, const std::string& code);
 // Reads register index of the SettingsTable into ResponseLine.
 ResultCode QueryRegister(int32_t port, int index);
+// The reply line of the last successful read, NULs included.
+std::string LastReply();
 
 #endif

@@ -135,7 +135,12 @@ ResultCode ConnectToAdapter(int32_t port) {
     if (secondScan != kResultOk) return CancelRequested ? kResultCancelled : secondScan;
   }
   const ResultCode identified = IdentifyFirmware(port);
-  if (identified != kResultOk) return identified;
+  if (identified != kResultOk) {
+    // The adapter answered AT, so without this line the run would end unexplained.
+    if (identified != kResultCancelled)
+      ConsoleMessage("The adapter did not report its firmware version");
+    return identified;
+  }
   const Combination link{LinkBaudIndex, LinkParityIndex, LinkStopIndex};
   ConsoleMessage(DescribeSetting("Connected at: Baudrate:", link));
   return kResultOk;

@@ -204,11 +204,10 @@ int32_t PortWaitForString(int32_t handle, int32_t waitTicks, const char* /*unuse
       }
     }
     if (port->gone) return kPortErrorDeviceGone;
-    // An empty read that took no time means the device cannot wait (or the
-    // time is up): end here rather than spin.
-    if (count == 0 && (remaining == 0 || clock.MonotonicMs() == before)) {
-      return kPortErrorTimedOut;
-    }
+    // The deadline holds however many bytes keep arriving. An empty read
+    // that took no time means the device cannot wait: end rather than spin.
+    const int64_t now = clock.MonotonicMs();
+    if (now >= deadline || (count == 0 && now == before)) return kPortErrorTimedOut;
   }
 }
 
@@ -218,6 +217,11 @@ const char* PortOpenErrorText(int32_t openResult) {
     case kPortOpenMissing: return "no such serial port";
     case kPortOpenBusy: return "the port is in use by another program";
     case kPortOpenNotSerial: return "not a serial port";
+    case kPortOpenOwnTerminal: return "the terminal this program runs in, not a serial port";
+    case kPortOpenSocket: return "a socket, not a serial port";
+    case kPortOpenFifo: return "a named pipe, not a serial port";
+    case kPortOpenDirectory: return "a directory, not a serial port";
+    case kPortOpenRegularFile: return "a regular file, not a serial port";
     case kPortOpenDenied: return "no permission to open the port";
     default: return "the port could not be opened";
   }

@@ -1,7 +1,7 @@
 #include "pairing.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <string>
 
 #include "at_exchange.h"
@@ -10,6 +10,7 @@
 #include "link_establishment.h"
 #include "link_state.h"
 #include "operator_prompt.h"
+#include "printable_text.h"
 #include "programming.h"
 #include "run_state.h"
 #include "serial_port.h"
@@ -83,8 +84,8 @@ ResultCode Fail(const std::string& message, ResultCode result) {
 ResultCode ReadLocalAddress(int32_t port, const char* invalidMessage, std::string* address) {
   const ResultCode read = QueryRegister(port, kRegLocalAddress);
   if (read != kResultOk) return read;
-  if (ExtractAddress(ResponseLine, address)) return kResultOk;
-  return Fail(invalidMessage + std::string(ResponseLine), kResultNoAnswer);
+  if (ExtractAddress(LastReply(), address)) return kResultOk;
+  return Fail(invalidMessage + Printable(LastReply()), kResultNoAnswer);
 }
 
 // Without -p, adapter 1's own PIN is what both adapters receive.
@@ -92,11 +93,15 @@ ResultCode TakePinFromAdapter1(int32_t port) {
   if (SettingsTable[kRegPin].flags & SettingChanged) return kResultOk;
   const ResultCode read = QueryRegister(port, kRegPin);
   if (read != kResultOk) return read;
-  const size_t length = std::strlen(ResponseLine);
-  if (length == 0 || length > kLongestPin) {
+  // A control character would end the write early or add a command of its own.
+  const std::string pin = LastReply();
+  const bool printable = std::all_of(pin.begin(), pin.end(), [](char c) {
+    return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+  });
+  if (pin.empty() || pin.size() > kLongestPin || !printable) {
     return Fail("Invalid PIN read from Wireless Adapter1", kResultNoAnswer);
   }
-  SetTextValue(kRegPin, ResponseLine);
+  SetTextValue(kRegPin, pin);
   return kResultOk;
 }
 

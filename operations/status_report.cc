@@ -8,6 +8,7 @@
 #include "console_output.h"
 #include "diagnostic_log.h"
 #include "link_establishment.h"
+#include "printable_text.h"
 #include "run_state.h"
 #include "serial_port.h"
 #include "settings_table.h"
@@ -46,6 +47,7 @@ ResultCode ShowStatus(int32_t port) {
   const ResultCode connected = ConnectToAdapter(port);
   if (connected != kResultOk) return connected;
 
+  bool someReadFailed = false;
   for (int index = 0; index < kRegisterCount; ++index) {
     if (CancelRequested) return kResultCancelled;
     const SettingDescriptor& setting = SettingsTable[index];
@@ -56,16 +58,19 @@ ResultCode ShowStatus(int32_t port) {
     platform::SleepMs(kPauseBeforeReadMs);
     if (QueryRegister(port, index) != kResultOk) {
       ConsoleMessage(std::string(setting.label) + "***Could not read***");
+      // The other registers are still shown, but the run reports the failure.
+      someReadFailed = true;
       continue;
     }
     if (KindOf(index) != kKindChoice) {
-      ConsoleMessage(setting.label + std::string(ResponseLine));
+      ConsoleMessage(setting.label + Printable(LastReply()));
       continue;
     }
     std::string value;
     const bool decoded = DecodeChoice(index, &value);
     ConsoleMessage(setting.label + value);
-    if (!decoded) LogMessage(setting.letter, " Command. Received=> ", ResponseLine, 0, 5);
+    if (!decoded) LogMessage(setting.letter, " Command. Received=> ", Printable(LastReply()), 0, 5);
   }
-  return kResultOk;
+  if (CancelRequested) return kResultCancelled;
+  return someReadFailed ? kResultNoAnswer : kResultOk;
 }

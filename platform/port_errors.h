@@ -4,12 +4,18 @@
 #include <cstdint>
 
 // Negative results of PortOpen (and of opening a SerialDevice).
-constexpr int32_t kPortOpenBadName = -1;    // neither "COM<n>" nor an absolute path
-constexpr int32_t kPortOpenMissing = -2;    // no such device
-constexpr int32_t kPortOpenBusy = -3;       // another program has the port open
-constexpr int32_t kPortOpenNotSerial = -4;  // the path is not a terminal device
-constexpr int32_t kPortOpenDenied = -5;     // no permission to open it
-constexpr int32_t kPortOpenFailed = -6;     // any other failure, too many ports included
+constexpr int32_t kPortOpenBadName = -1;      // neither "COM<n>" nor an absolute path
+constexpr int32_t kPortOpenMissing = -2;      // no such device
+constexpr int32_t kPortOpenBusy = -3;         // another program has the port open
+constexpr int32_t kPortOpenNotSerial = -4;    // the path is not a terminal device
+constexpr int32_t kPortOpenDenied = -5;       // no permission to open it
+constexpr int32_t kPortOpenFailed = -6;       // any other failure, too many ports included
+constexpr int32_t kPortOpenOwnTerminal = -7;  // the terminal the program itself runs in
+// Paths that exist but are no device at all.
+constexpr int32_t kPortOpenSocket = -8;
+constexpr int32_t kPortOpenFifo = -9;
+constexpr int32_t kPortOpenDirectory = -10;
+constexpr int32_t kPortOpenRegularFile = -11;
 
 // Positive error numbers of the other operations.
 constexpr int32_t kPortErrorBadHandle = 1;

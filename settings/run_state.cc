@@ -8,6 +8,7 @@ char NameBuffer[kNameBufferSize];
 char PinBuffer[kPinBufferSize];
 int32_t DebugLevel = 0;
 char ResponseLine[kResponseLineLength + 1] = "";
+int32_t ResponseLength = 0;
 int32_t SpinnerPos = 0;
 int32_t FirmwareIndex = 0;
 int32_t LinkBaudIndex = 0;
@@ -20,6 +21,7 @@ void ResetRunState() {
   LoadInitialSettings();
   DebugLevel = 0;
   std::memset(ResponseLine, 0, sizeof ResponseLine);
+  ResponseLength = 0;
   SpinnerPos = 0;
   FirmwareIndex = 0;
   LinkBaudIndex = 0;

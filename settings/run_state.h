@@ -23,6 +23,9 @@ extern int32_t DebugLevel;
 // cleared between reads.
 constexpr int kResponseLineLength = 80;
 extern char ResponseLine[kResponseLineLength + 1];
+// How many characters the last complete reply line stored in ResponseLine; a
+// NUL the adapter sent is one of them.
+extern int32_t ResponseLength;
 // Next character of the "\|/-" spinner; keeps its place across calls.
 extern int32_t SpinnerPos;
 

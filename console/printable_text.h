@@ -1,0 +1,12 @@
+#ifndef VOSTREL_CONSOLE_PRINTABLE_TEXT_H
+#define VOSTREL_CONSOLE_PRINTABLE_TEXT_H
+
+#include <string>
+
+// Text from the adapter, made safe for the operator's terminal: every
+// control character (0x00-0x1F and 0x7F) becomes "\xNN", so that a reply can
+// neither retitle nor clear the screen. Bytes from 0x80 up stay as they are;
+// they may be UTF-8.
+std::string Printable(const std::string& bytes);
+
+#endif
