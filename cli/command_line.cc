@@ -10,6 +10,7 @@
 #include "options.h"
 #include "pairing.h"
 #include "port_name.h"
+#include "printable_text.h"
 #include "programming.h"
 #include "serial_port.h"
 #include "status_report.h"
@@ -48,8 +49,17 @@ std::string PortName(const std::string& argument) {
   if (platform::IsDevicePath(argument)) return argument;
   if (argument.size() < 4 || !platform::EqualsIgnoringCase(argument.substr(0, 3), "COM")) return "";
   const int32_t number = ParseDecimal(argument.c_str() + 3);
-  if (number < 1) return "";
+  // A number that does not fit names no port (rather than the largest one).
+  if (number < 1 || !DecimalFits(argument.c_str() + 3)) return "";
   return "COM" + std::to_string(number);
+}
+
+// A port name as the operator's messages show it: a path of any length is
+// cut, so that one argument cannot flood the screen.
+std::string ShownPortName(const std::string& portName) {
+  constexpr size_t kLongestShown = 80;
+  if (portName.size() <= kLongestShown) return Printable(portName);
+  return Printable(portName.substr(0, kLongestShown - 3)) + "...";
 }
 
 // Returns the handle, or a negative number after saying that the port
@@ -58,7 +68,7 @@ int32_t OpenPort(const std::string& portName) {
   const int32_t port = PortOpen(portName.c_str(), 1024, 1024);
   if (port < 0) {
     ConsoleMessage("Error Opening COM port");
-    ConsoleMessage(portName + ": " + PortOpenErrorText(port));
+    ConsoleMessage(ShownPortName(portName) + ": " + PortOpenErrorText(port));
   }
   return port;
 }
@@ -76,7 +86,7 @@ int RunCommand(const Command& command, const std::string& portName) {
   const bool portLost = PortPoll(port, 0, 0) == kPortErrorDeviceGone;
   PortClose(port);
   if (portLost) {
-    ConsoleMessage(portName + ": the port went away during the run");
+    ConsoleMessage(ShownPortName(portName) + ": the port went away during the run");
     return kExitPortFailed;
   }
   if (result == kResultOk && command.successLine != nullptr) {

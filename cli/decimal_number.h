@@ -8,5 +8,7 @@
 // character; no digits give 0. Values beyond 32 bits saturate instead of
 // overflowing.
 int32_t ParseDecimal(const char* text);
+// False when ParseDecimal would have to saturate: the number does not fit.
+bool DecimalFits(const char* text);
 
 #endif

@@ -1,8 +1,10 @@
 #include "command_line.h"
 #include "exit_guard.h"
 #include "run_state.h"
+#include "standard_streams.h"
 
 int main(int argc, char** argv) {
+  platform::OpenMissingStandardStreams();
   ResetRunState();
   platform::InstallInterruptHandlers();
   return RunCommandLine(argc, argv);

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "decimal_number.h"
@@ -34,14 +35,25 @@ std::string ApplyRemoteAddress(const std::string& value) {
   return "";
 }
 
+// A carriage return (or any control character) in a value would end the
+// command early and start another on the adapter.
+bool HasControlCharacter(const std::string& value) {
+  return std::any_of(value.begin(), value.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
 std::string ApplyName(const std::string& value) {
-  if (value.empty() || value.size() > 16) return "Invalid Name (Must be 1-16 characters)";
+  if (value.empty() || value.size() > 16 || HasControlCharacter(value)) {
+    return "Invalid Name (Must be 1-16 characters)";
+  }
   SetTextValue(kRegName, value);
   return "";
 }
 
 std::string ApplyPin(const std::string& value) {
-  if (value.size() < 4 || value.size() > 8) return "Invalid PIN (Must be 4-8 characters)";
+  if (value.size() < 4 || value.size() > 8 || HasControlCharacter(value)) {
+    return "Invalid PIN (Must be 4-8 characters)";
+  }
   SetTextValue(kRegPin, value);
   return "";
 }

@@ -63,9 +63,48 @@ int OpenErrorFor(int openErrno) {
     case EACCES:
     case EPERM:
     case EROFS: return kPortOpenDenied;
-    case EISDIR: return kPortOpenNotSerial;
+    case EISDIR: return kPortOpenDirectory;
     default: return kPortOpenFailed;
   }
+}
+
+// What a path that is no terminal is, for the operator's message.
+int NotSerialErrorFor(mode_t mode) {
+  if (S_ISSOCK(mode)) return kPortOpenSocket;
+  if (S_ISFIFO(mode)) return kPortOpenFifo;
+  if (S_ISDIR(mode)) return kPortOpenDirectory;
+  if (S_ISREG(mode)) return kPortOpenRegularFile;
+  return kPortOpenNotSerial;
+}
+
+// The terminal device behind fd (/dev/tty stands for another one); 0 when
+// fd is no terminal.
+dev_t TerminalDeviceOf(int fd) {
+  unsigned int device = 0;
+  if (!isatty(fd) || ioctl(fd, TIOCGDEV, &device) != 0) return 0;
+  return static_cast<dev_t>(device);
+}
+
+// True when fd is the terminal the operator works at: the controlling
+// terminal, or one that standard input, output or error is on. AT traffic
+// there would land on the operator's own screen and keyboard.
+bool IsOperatorsTerminal(int fd) {
+  const dev_t device = TerminalDeviceOf(fd);
+  if (device == 0) return false;
+  for (int standard = 0; standard <= 2; ++standard) {
+    if (TerminalDeviceOf(standard) == device) return true;
+  }
+  const int controlling = open("/dev/tty", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (controlling < 0) return false;
+  const bool same = TerminalDeviceOf(controlling) == device;
+  close(controlling);
+  return same;
+}
+
+// Another program holds the port with TIOCEXCL, which does not stop root.
+bool HeldExclusively(int fd) {
+  int exclusive = 0;
+  return ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
 }
 
 class PosixSerialDevice : public SerialDevice {
@@ -179,8 +218,21 @@ std::unique_ptr<SerialDevice> OpenOsSerialDevice(const std::string& name, int* e
   // Non-blocking, so that a modem port without carrier does not hold the
   // open; reads and writes wait with poll() instead.
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Refuse(-1, OpenErrorFor(errno), error);
-  if (!isatty(fd)) return Refuse(fd, kPortOpenNotSerial, error);
+  struct stat info {};
+  if (fd < 0) {
+    const int openErrno = errno;
+    if (stat(path.c_str(), &info) == 0 && !S_ISCHR(info.st_mode)) {
+      return Refuse(-1, NotSerialErrorFor(info.st_mode), error);
+    }
+    return Refuse(-1, OpenErrorFor(openErrno), error);
+  }
+  if (!isatty(fd)) {
+    return Refuse(fd, fstat(fd, &info) == 0 ? NotSerialErrorFor(info.st_mode) : kPortOpenNotSerial,
+                  error);
+  }
+  if (IsOperatorsTerminal(fd)) return Refuse(fd, kPortOpenOwnTerminal, error);
+  // Checked before our own TIOCEXCL, which must never clear another's.
+  if (HeldExclusively(fd)) return Refuse(fd, kPortOpenBusy, error);
   // Two copies of this program could both get past open() before either
   // sets TIOCEXCL (and root ignores TIOCEXCL); the lock settles that race.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {

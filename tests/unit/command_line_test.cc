@@ -111,7 +111,8 @@ TEST_F(CommandLineTest, EachSituationHasItsExitStatus) {
       {{"COM1"}, kExitSuccess, "", "COM1"},
       {{"com10"}, kExitSuccess, "", "COM10"},
       {{"COM3x"}, kExitSuccess, "", "COM3"},
-      {{"COM99999999999999999999"}, kExitSuccess, "", "COM2147483647"},
+      {{"COM2147483647"}, kExitSuccess, "", "COM2147483647"},
+      {{"COM99999999999999999999"}, kExitUsage, nullptr, nullptr},  // does not fit
       {{"/dev/pts/7"}, kExitSuccess, "", "/dev/pts/7"},
       {{"-z6", "COM3"}, kExitSuccess, "", "COM3"},
       {{"COM1", "frobnicate"}, kExitUsage, "Invalid Command\r\n", nullptr},

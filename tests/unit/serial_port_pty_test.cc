@@ -170,7 +170,7 @@ TEST_F(SerialPortPtyTest, OpenFailuresAreNegativeAndNamed) {
     int32_t expected;
   };
   for (const Case& c : {Case{"/dev/vostrel-no-such-port", kPortOpenMissing},
-                        Case{"/dev/null", kPortOpenNotSerial}, Case{"/tmp", kPortOpenNotSerial},
+                        Case{"/dev/null", kPortOpenNotSerial}, Case{"/tmp", kPortOpenDirectory},
                         Case{"ttyUSB0", kPortOpenBadName}, Case{"", kPortOpenBadName}}) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(PortOpen(c.name, 1024, 1024), c.expected);
