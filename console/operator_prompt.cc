@@ -1,6 +1,5 @@
 #include "operator_prompt.h"
 
-#include "clock.h"
 #include "console_keys.h"
 #include "console_output.h"
 
@@ -9,24 +8,29 @@ namespace {
 constexpr char kPromptLine[] = "\nClick <ENTER> for OK or Click C for Cancel:";
 constexpr char kNoConsoleLine[] = "No console is available to answer the prompt.";
 constexpr int kCancelKey = 99;  // lower-case c; upper-case C is ignored
-constexpr int kPollMs = 20;
 
-// Keys pressed before the question was shown, or while it was written,
-// answer nothing. An extended key's second code goes with the next pass.
-void DiscardWaitingKeys(platform::Console& console) {
-  while (console.KeyAvailable()) console.ReadKey();
+ResultCode Cancel() {
+  CancelRequested = 1;
+  return kResultCancelled;
 }
 
-// Waits for Enter or c; every other code is ignored.
+// Keys pressed before the question was shown, or while it was written,
+// answer nothing. An extended key's second code goes with the next pass. A
+// terminal that hung up stays "available" for ever, so it ends the loop.
+void DiscardWaitingKeys(platform::Console& console) {
+  while (!console.Gone() && console.KeyAvailable()) console.ReadKey();
+}
+
+// Waits for Enter or c; every other code is ignored. A terminal that went
+// away can give neither: the prompt ends as cancelled at once.
 ResultCode AwaitAnswer(platform::Console& console) {
   for (;;) {
-    while (!console.KeyAvailable()) platform::SleepMs(kPollMs);
+    if (console.Gone()) return Cancel();
+    console.WaitForKey();
+    if (console.Gone()) return Cancel();
     const int code = console.ReadKey();
     if (code == platform::kKeyEnter) return kResultOk;
-    if (code == kCancelKey) {
-      CancelRequested = 1;
-      return kResultCancelled;
-    }
+    if (code == kCancelKey) return Cancel();
   }
 }
 
@@ -44,8 +48,7 @@ ResultCode PromptOperator(const std::string& instructions) {
   if (!haveConsole) {
     // Nobody can answer: give up rather than wait for ever.
     WriteOutput(std::string(kNoConsoleLine) + "\n");
-    CancelRequested = 1;
-    return kResultCancelled;
+    return Cancel();
   }
   DiscardWaitingKeys(console);
   const ResultCode answer = AwaitAnswer(console);

@@ -24,6 +24,13 @@ class Console {
   // BeginKeys/EndKeys. A terminal that goes away (hang-up) reports a key
   // and reads as c, so that a waiting prompt ends as cancelled.
   virtual int ReadKey() = 0;
+  // Returns once KeyAvailable() would be true (a gone terminal counts).
+  // This default looks every 20 ms; a console that can sleep until the
+  // terminal has input does so instead.
+  virtual void WaitForKey();
+  // True once the terminal has gone away (hung up): nothing more can come
+  // from it. This default never notices.
+  virtual bool Gone() { return false; }
 };
 
 Console& CurrentConsole();

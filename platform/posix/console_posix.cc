@@ -52,6 +52,8 @@ bool PosixConsole::BeginKeys() {
   keys.c_cc[VMIN] = 1;
   keys.c_cc[VTIME] = 0;
   RememberTerminal(fd, original_, TerminalKind::kConsole);
+  // After Ctrl-Z and fg the shell hands the terminal back in line mode.
+  RememberKeyMode(fd, keys);
   if (tcsetattr(fd, TCSANOW, &keys) != 0) {
     ForgetTerminal(fd);
     close(fd);
@@ -80,6 +82,13 @@ bool PosixConsole::KeyAvailable() {
   if (poll(&input, 1, 0) <= 0) return false;
   if (!(input.revents & POLLIN)) gone_ = true;
   return true;
+}
+
+void PosixConsole::WaitForKey() {
+  while (fd_ >= 0 && !KeyAvailable()) {
+    pollfd input{fd_, POLLIN, 0};
+    if (poll(&input, 1, -1) < 0 && errno != EINTR) gone_ = true;
+  }
 }
 
 int PosixConsole::ReadKey() {

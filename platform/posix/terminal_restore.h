@@ -13,6 +13,9 @@ enum class TerminalKind { kConsole, kSerialPort };
 // Remembers fd and the settings to restore on an interrupt; a serial port is
 // also released from exclusive use and closed. False when the table is full.
 bool RememberTerminal(int fd, const termios& original, TerminalKind kind);
+// The settings of the console's key mode, which SIGCONT puts back when the
+// program is continued in the foreground.
+void RememberKeyMode(int fd, const termios& keys);
 // Called before fd is restored and closed the ordinary way.
 void ForgetTerminal(int fd);
 
