@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -75,7 +75,16 @@ Lines LogLines(const std::string& output) {
 // What the operator sees once the spinner's redrawn characters and the
 // bare CRs that end its line are gone.
 std::string WithoutSpinner(const std::string& output) {
-  return std::regex_replace(output, std::regex("[\\\\|/-]?\r(?!\n)"), "");
+  std::string shown;
+  for (size_t i = 0; i < output.size(); ++i) {
+    const bool bareReturn = output[i] == '\r' && (i + 1 == output.size() || output[i + 1] != '\n');
+    if (!bareReturn) {
+      shown += output[i];
+    } else if (!shown.empty() && std::strchr("\\|/-", shown.back()) != nullptr) {
+      shown.pop_back();  // the spinner character this CR redraws
+    }
+  }
+  return shown;
 }
 
 // Refuses one baud rate; passes everything else on.
