@@ -22,18 +22,26 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitNoPty = 4;
+// A flood goes out in slices this far apart, at the pace of the host's line
+// (ten bit times per byte).
+constexpr int kFloodSliceMs = 10;
 
 class AdapterSim {
  public:
   explicit AdapterSim(const sim::SimOptions& options) : options_(options) {}
   ~AdapterSim() {
     if (log_ != nullptr) std::fclose(log_);
+    if (trace_ != nullptr) std::fclose(trace_);
   }
 
   int Run();
 
  private:
   void ServeHost();
+  // Sends the plugged adapter's flood, as much as the line carried since the
+  // last slice; the poll timeout until the next slice, -1 when none floods.
+  int SendFlood();
+  void Trace(char direction, const std::string& bytes);
   bool HandleInput();  // false once standard input has closed or said quit
   std::string Execute(const std::string& command, bool* quit);
   void Log(const sim::SentByte& sent);
@@ -43,7 +51,11 @@ class AdapterSim {
   sim::Bench bench_;
   sim::PtyLine line_;
   FILE* log_ = nullptr;
+  FILE* trace_ = nullptr;
   int64_t startMs_ = 0;
+  std::string floodText_;
+  int64_t floodStartMs_ = 0;
+  int64_t floodSent_ = 0;
   std::string pendingInput_;
 };
 
@@ -54,6 +66,13 @@ int AdapterSim::Run() {
     log_ = std::fopen(options_.logPath.c_str(), "w");
     if (log_ == nullptr) {
       std::perror(options_.logPath.c_str());
+      return kExitUsage;
+    }
+  }
+  if (!options_.tracePath.empty()) {
+    trace_ = std::fopen(options_.tracePath.c_str(), "w");
+    if (trace_ == nullptr) {
+      std::perror(options_.tracePath.c_str());
       return kExitUsage;
     }
   }
@@ -69,7 +88,8 @@ int AdapterSim::Run() {
   for (;;) {
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {line_.master(), POLLIN, 0}};
     const nfds_t count = line_.isOpen() ? 2 : 1;
-    if (poll(fds, count, -1) < 0) {
+    const int timeoutMs = line_.isOpen() ? SendFlood() : -1;
+    if (poll(fds, count, timeoutMs) < 0) {
       if (errno == EINTR) continue;
       std::perror("adapter-sim: poll");
       return 1;
@@ -92,10 +112,44 @@ void AdapterSim::ServeHost() {
     const size_t before = adapter.empty() ? 0 : bench_.adapter(adapter).executedCommands().size();
     const std::string answer = bench_.HostSends(bytes[i], host);
     line_.Send(answer);
+    Trace('>', std::string(1, static_cast<char>(bytes[i])));
+    Trace('<', answer);
     Log(bench_.sentBytes().back());
     if (!adapter.empty()) ReportExecuted(adapter, before);
   }
   if (log_ != nullptr) std::fflush(log_);
+  if (trace_ != nullptr) std::fflush(trace_);
+}
+
+int AdapterSim::SendFlood() {
+  const sim::Adapter* adapter = bench_.PluggedAdapter();
+  const std::string text = adapter != nullptr ? adapter->flood() : "";
+  const int64_t now = platform::CurrentClock().MonotonicMs();
+  if (text != floodText_) {
+    floodText_ = text;
+    floodStartMs_ = now;
+    floodSent_ = 0;
+  }
+  if (text.empty()) return -1;
+  const int baud = line_.HostSettings().baud > 0 ? line_.HostSettings().baud : 19200;
+  const int64_t due = (now - floodStartMs_) * baud / 10000 - floodSent_;
+  std::string slice;
+  for (int64_t i = 0; i < due; ++i) slice += text[(floodSent_ + i) % text.size()];
+  floodSent_ += due;
+  line_.Send(slice);
+  Trace('<', slice);
+  return kFloodSliceMs;
+}
+
+// "<ms> > 41" for a byte from the host, "<ms> < 41 0d 0a" for what the
+// adapter sent back at that moment.
+void AdapterSim::Trace(char direction, const std::string& bytes) {
+  if (trace_ == nullptr || bytes.empty()) return;
+  std::fprintf(trace_, "%lld %c",
+               static_cast<long long>(platform::CurrentClock().MonotonicMs() - startMs_),
+               direction);
+  for (const char byte : bytes) std::fprintf(trace_, " %02x", static_cast<uint8_t>(byte));
+  std::fputc('\n', trace_);
 }
 
 void AdapterSim::Log(const sim::SentByte& sent) {

@@ -14,6 +14,8 @@ std::string Lower(std::string text) {
   return text;
 }
 
+bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
 bool IsHex12(const std::string& text) {
   if (text.size() != 12) return false;
   for (char c : text) {
@@ -27,6 +29,31 @@ bool AreRegisterLetters(const std::string& letters) {
     if (std::strchr(kRegisterLetters, c) == nullptr) return false;
   }
   return !letters.empty();
+}
+
+// Reply texts may hold any byte: backslash-x and two hex digits, backslash-r,
+// backslash-n and two backslashes stand for bytes. False on a backslash that
+// starts none of these.
+bool Unescape(const std::string& text, std::string* bytes) {
+  bytes->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      *bytes += text[i];
+      continue;
+    }
+    const char kind = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (kind == 'r' || kind == 'n' || kind == '\\') {
+      *bytes += kind == 'r' ? '\r' : kind == 'n' ? '\n' : '\\';
+      ++i;
+    } else if (kind == 'x' && i + 3 < text.size() && IsHexDigit(text[i + 2]) &&
+               IsHexDigit(text[i + 3])) {
+      *bytes += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Adapters after the first get their own local address, so that two
@@ -126,12 +153,20 @@ bool ApplyAdapterOption(const std::string& option, const std::string& value, Ada
       return false;
     }
     (option == "--refuse-write" ? config->refuseWriteOf : config->ignoreQueryOf) += value;
-  } else if (option == "--reply") {
-    if (value.size() < 2 || value[1] != '=' || !AreRegisterLetters(value.substr(0, 1))) {
-      *error = "--reply takes a register letter, '=' and the reply line: " + value;
+  } else if (option == "--reply" || option == "--flood") {
+    std::string text;
+    if (value.size() < 2 || value[1] != '=' || !AreRegisterLetters(value.substr(0, 1)) ||
+        !Unescape(value.substr(2), &text) || (option == "--flood" && text.empty())) {
+      *error = option + " takes a register letter, '=' and a text: " + value;
       return false;
     }
-    config->replyOverride[value[0]] = value.substr(2);
+    (option == "--reply" ? config->replyOverride : config->floodOn)[value[0]] = text;
+  } else if (option == "--silent-after-write") {
+    if (!AreRegisterLetters(value)) {
+      *error = option + " takes register letters (" + kRegisterLetters + "): " + value;
+      return false;
+    }
+    config->silentAfterWriteOf += value;
   } else {
     *error = "unknown option: " + option;
     return false;
@@ -175,6 +210,10 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions* opti
       config.deafUntilResetButton = true;
       continue;
     }
+    if (option == "--flood-forever") {
+      config.floodForever = true;
+      continue;
+    }
     if (option.rfind("--", 0) != 0) {
       *error = "unexpected argument: " + option;
       return false;
@@ -196,6 +235,8 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions* opti
       pluggedGiven = true;
     } else if (option == "--log") {
       options->logPath = value;
+    } else if (option == "--trace") {
+      options->tracePath = value;
     } else if (!ApplyAdapterOption(option, value, &AdapterNamed(options, current), error)) {
       return false;
     }
@@ -241,14 +282,23 @@ Faults:
                          of one garbage byte per byte received)
   --refuse-write LETTERS answer ERROR to writes of these registers
   --ignore-query LETTERS never answer queries of these registers
-  --reply L=TEXT         answer TEXT to the query of register L
+  --reply L=TEXT         answer TEXT to the query of register L; in TEXT,
+                         \xNN, \r, \n and \\ stand for bytes
   --deaf-until-reset     answer nothing until the reset button is pressed
+  --flood L=TEXT         answer any command on register L with TEXT repeated
+                         at the line's pace until the host's next byte
+  --flood-forever        the flood goes on whatever the host sends
+  --silent-after-write LETTERS
+                         fall silent after acknowledging a write of these
 
 Bench options:
   --plugged NAME|none    adapter in the port at start (default: the first)
   --log FILE             record every byte received: milliseconds since
                          start, byte in hex, the host's baud rate, parity
                          and stop bits, and the adapter it reached (- none)
+  --trace FILE           record both directions: milliseconds since start,
+                         > and the byte from the host, or < and the bytes
+                         the adapter sent (in hex)
   --verbose              show each command an adapter executes on stderr
   --help                 show this text
 

@@ -16,7 +16,8 @@ struct SimOptions {
   std::vector<std::pair<std::string, AdapterConfig>> adapters;
   // The adapter in the port at start; empty for an empty port.
   std::string plugged;
-  std::string logPath;  // every received byte, when set
+  std::string logPath;    // every received byte, when set
+  std::string tracePath;  // both directions with their times, when set
   bool verbose = false;
   bool help = false;
 };

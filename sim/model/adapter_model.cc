@@ -120,6 +120,7 @@ Adapter::Adapter(AdapterConfig config)
     : config_(std::move(config)), deaf_(config_.deafUntilResetButton) {}
 
 std::string Adapter::Receive(uint8_t byte, const platform::LineSettings& host) {
+  if (!config_.floodForever) flood_.clear();
   if (deaf_) return "";
   if (!SameLine(host, config_.line)) {
     // The adapter's UART saw noise: whatever it was collecting is spoilt.
@@ -151,6 +152,7 @@ std::string Adapter::Receive(uint8_t byte, const platform::LineSettings& host) {
 
 void Adapter::PressResetButton() {
   deaf_ = false;
+  flood_.clear();
   lineBuffer_.clear();
   lineChangePending_ = false;
   factoryResetPending_ = false;
@@ -234,8 +236,15 @@ std::string Adapter::Execute(const std::string& line) {
     return kOk;
   }
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(body[0])));
+  const auto flood = config_.floodOn.find(letter);
+  if (flood != config_.floodOn.end()) {
+    flood_ = flood->second;
+    return "";
+  }
   if (body.size() == 2 && body[1] == '?') return Query(letter);
-  return Write(letter, body.substr(1));
+  const std::string answer = Write(letter, body.substr(1));
+  if (answer == kOk && Contains(config_.silentAfterWriteOf, letter)) deaf_ = true;
+  return answer;
 }
 
 std::string Adapter::Query(char letter) {

@@ -46,6 +46,11 @@ struct AdapterConfig {
   std::string ignoreQueryOf;      // letters whose queries get no reply at all
   std::map<char, std::string> replyOverride;  // letter -> reply line for its query
   bool deafUntilResetButton = false;          // answers nothing until the button is pressed
+  // A command on one of these registers is answered, after its echo, with
+  // the text repeated without end: until the host's next byte, or for ever.
+  std::map<char, std::string> floodOn;
+  bool floodForever = false;
+  std::string silentAfterWriteOf;  // letters after whose acknowledged write it falls silent
 };
 
 // Register letters in the order the adapter's manual lists them.
@@ -98,6 +103,9 @@ class Adapter {
   bool deaf() const { return deaf_; }
   // Every command line it executed, in order, without the CR.
   const std::vector<std::string>& executedCommands() const { return executed_; }
+  // The text it repeats while flooding the line; empty when it does not.
+  // Sending it at the line's pace is the bench's business.
+  const std::string& flood() const { return flood_; }
 
  private:
   std::string Execute(const std::string& line);
@@ -113,6 +121,7 @@ class Adapter {
   bool lineChangePending_ = false;
   platform::LineSettings pendingLine_;
   bool factoryResetPending_ = false;
+  std::string flood_;
 };
 
 }  // namespace sim

@@ -380,6 +380,12 @@ bool ProgramRun::ConsoleInLineMode() const {
   return (settings.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO);
 }
 
+termios ProgramRun::ConsoleSettings() const {
+  termios settings{};
+  tcgetattr(console_, &settings);
+  return settings;
+}
+
 void ProgramRun::Signal(int signalNumber) {
   if (pid_ > 0 && !exited_) kill(pid_, signalNumber);
 }

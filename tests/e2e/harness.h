@@ -2,6 +2,7 @@
 #define VOSTREL_TESTS_E2E_HARNESS_H
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <cstdint>
 #include <string>
@@ -97,6 +98,7 @@ class ProgramRun {
   ProgramRun& operator=(const ProgramRun&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   // Waits until text appears in standard output after the place where the
   // previous wait matched. False when the program ends or timeoutMs passes
   // first.
@@ -107,6 +109,8 @@ class ProgramRun {
   // True while the program's terminal is in ordinary line mode (canonical,
   // echoing), as it was before the program started and must be after it.
   bool ConsoleInLineMode() const;
+  // The program's terminal's settings now.
+  termios ConsoleSettings() const;
   // Waits for the end: the exit status, 128 + the signal for a killed
   // program, -1 when it had to be killed after timeoutMs.
   int Finish(int timeoutMs = 120000);
