@@ -18,5 +18,13 @@ if(VOSTREL_SANITIZE)
   endif()
 endif()
 
+# Fuzz targets need every library instrumented for libFuzzer (clang only).
+option(VOSTREL_FUZZ "Build the libFuzzer targets of tests/fuzz (clang)" OFF)
+if(VOSTREL_FUZZ)
+  target_compile_options(vostrel_sanitizers INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+    -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(vostrel_sanitizers INTERFACE -fsanitize=address,undefined)
+endif()
+
 add_library(vostrel_build_flags INTERFACE)
 target_link_libraries(vostrel_build_flags INTERFACE vostrel_warnings vostrel_sanitizers)
