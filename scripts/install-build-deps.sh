@@ -3,7 +3,7 @@
 # As root it runs apt-get; otherwise it names what to install and fails.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build in build/ and an address +
 # undefined-behaviour sanitizer build in build-asan/ that stops at the first
-# report. With --quick: the unit tests of the normal build only, for the
-# edit loop.
+# report. Meanwhile the fuzz targets are built with clang in build-fuzz/ and
+# each runs for a bounded time from its seed corpus. With --quick: the unit
+# tests of the normal build only, for the edit loop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,33 @@ scripts/install-build-deps.sh
 
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+fuzz_seconds=${FUZZ_SECONDS:-60}
+
+# Builds the fuzz targets and runs them side by side, at low priority so that
+# the real-time end-to-end tests keep their pace. Fails on any finding.
+fuzz() {
+  CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVOSTREL_FUZZ=ON >/dev/null
+  nice -n 19 cmake --build build-fuzz --target command_line_fuzz adapter_reply_fuzz \
+    >build-fuzz/build.log 2>&1 || { cat build-fuzz/build.log; return 1; }
+  local work pids=() failed=0
+  work=$(mktemp -d)
+  for target in command_line adapter_reply; do
+    mkdir -p "$work/$target"
+    nice -n 19 "build-fuzz/tests/fuzz/${target}_fuzz" -max_total_time=$fuzz_seconds -timeout=20 \
+      -artifact_prefix="build-fuzz/${target}-" "$work/$target" "tests/fuzz/corpus/$target" \
+      >"build-fuzz/$target.log" 2>&1 &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+  rm -rf "$work"
+  for target in command_line adapter_reply; do
+    if [ $failed = 1 ]; then tail -40 "build-fuzz/$target.log"; fi
+    echo "fuzz $target: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "build-fuzz/$target.log")"
+  done
+  return $failed
+}
 
 variants=(build build-asan)
 [ $quick = yes ] && variants=(build)
@@ -25,8 +53,16 @@ for variant in "${variants[@]}"; do
   if [ $quick = yes ]; then
     ctest --test-dir "$variant" --output-on-failure -L unit -j 2
   else
+    if [ "$variant" = build ]; then
+      fuzz &
+      fuzz_pid=$!
+    fi
     # The end-to-end tests mostly sleep through the adapter's real-time
     # pauses, so they run well side by side even on two cores.
     ctest --test-dir "$variant" --output-on-failure -j 8 --timeout 900
+    if [ "$variant" = build ] && ! wait $fuzz_pid; then
+      echo "fuzzing found a fault (build-fuzz/*.log)"
+      exit 1
+    fi
   fi
 done
