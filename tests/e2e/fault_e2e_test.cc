@@ -13,8 +13,8 @@
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,8 +24,6 @@
 
 namespace {
 
-using Action = std::function<void(e2e::ProgramRun&, e2e::AdapterSim&)>;
-
 termios PortSettings(const std::string& path) {
   termios settings{};
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -34,7 +32,7 @@ termios PortSettings(const std::string& path) {
   return settings;
 }
 
-bool SameSettings(const termios& a, const termios& b) {
+bool Same(const termios& a, const termios& b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
          a.c_lflag == b.c_lflag && cfgetospeed(&a) == cfgetospeed(&b) &&
          std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc));
@@ -50,173 +48,92 @@ void ExpectLittleCpu(int64_t cpuMs, int64_t wallMs) {
   EXPECT_LE(cpuMs, wallMs / 20 + 150) << "CPU " << cpuMs << " ms in " << wallMs << " ms";
 }
 
-// Runs the program with `arguments` ("DEV" stands for the simulator's port)
-// and checks everything a fault must leave intact.
-void ExpectRun(e2e::AdapterSim& sim, std::vector<std::string> arguments, const Action& during,
-               int status, const std::string& lastWords, bool portStays = true) {
+// Words separated by blanks; "DEV" stands for the simulator's port.
+std::vector<std::string> Words(const std::string& text, const std::string& device) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; std::getline(in, word, ' ');) {
+    if (!word.empty()) words.push_back(word == "DEV" ? device : word);
+  }
+  return words;
+}
+
+// What the operator or the world does during a run, step by step: wait for
+// the "prompt", the "link" report or the "writing" of N; type "enter",
+// send "quit" (SIGQUIT) or make the port "vanish".
+void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& sim) {
+  for (const std::string& step : Words(steps, "")) {
+    const char* awaited = step == "prompt"    ? e2e::kPromptLine
+                          : step == "link"    ? "Connected at:"
+                          : step == "writing" ? "Sending: N=X"
+                                              : nullptr;
+    if (awaited != nullptr) {
+      ASSERT_TRUE(run.WaitForOutput(awaited)) << step;
+    }
+    if (step == "enter") run.Type("\r");
+    if (step == "quit") run.Signal(SIGQUIT);
+    if (step == "vanish") sim.Command("vanish");
+  }
+}
+
+// Runs the program ("DEV" is the simulator's port) and checks everything a
+// fault must leave intact.
+void ExpectRun(e2e::AdapterSim& sim, const std::string& arguments, const std::string& steps,
+               int status, const std::string& lastWords) {
   ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
   const termios portBefore = PortSettings(sim.devicePath());
-  for (std::string& argument : arguments) {
-    if (argument == "DEV") argument = sim.devicePath();
-  }
-  e2e::ProgramRun run(arguments);
+  e2e::ProgramRun run(Words(arguments, sim.devicePath()));
   Pty fresh;  // every new terminal starts with the same settings
-  if (during) during(run, sim);
+  Perform(steps, run, sim);
   EXPECT_EQ(run.Finish(60000), status);
   EXPECT_TRUE(EndsWith(run.output(), lastWords)) << run.output();
-  EXPECT_TRUE(SameSettings(run.ConsoleSettings(), fresh.Settings())) << "terminal not restored";
-  if (portStays) {
-    EXPECT_TRUE(SameSettings(PortSettings(sim.devicePath()), portBefore)) << "port not restored";
+  EXPECT_TRUE(Same(run.ConsoleSettings(), fresh.Settings())) << "terminal not restored";
+  if (steps.find("vanish") == std::string::npos) {
+    EXPECT_TRUE(Same(PortSettings(sim.devicePath()), portBefore)) << "port not restored";
   }
   ExpectLittleCpu(run.cpuMs(), run.elapsedMs());
 }
 
-Action AtPrompt(const std::function<void(e2e::ProgramRun&, e2e::AdapterSim&)>& then) {
-  return [then](e2e::ProgramRun& run, e2e::AdapterSim& sim) {
-    ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine));
-    then(run, sim);
-  };
-}
-
-Action After(const std::string& text, const std::string& simCommand) {
-  return [text, simCommand](e2e::ProgramRun& run, e2e::AdapterSim& sim) {
-    ASSERT_TRUE(run.WaitForOutput(text));
-    sim.Command(simCommand);
-  };
-}
-
-const char kStatusEnd[] = "PIN: 1234\r\nResult Codes: On\r\nEscape Mode: Disabled\r\n";
-const char kGone[] = ": the port went away during the run\r\n";
+const std::string kStatusEnd = "PIN: 1234\r\nResult Codes: On\r\nEscape Mode: Disabled\r\n";
+const std::string kGone = ": the port went away during the run\r\n";
 
 struct Scenario {
   const char* name;
-  std::vector<std::string> simOptions;
-  std::vector<std::string> arguments;
-  Action during;
+  std::string simOptions, arguments;
+  std::string steps;
   int status;
   std::string lastWords;
-  bool portStays;
 };
 
 const Scenario kScenarios[] = {
-    {"BlankLinesWithoutEnd",
-     {"--flood", "N=\\r\\n"},
-     {"DEV", "status"},
-     nullptr,
-     3,
-     std::string("Local Device Name: ***Could not read***\r\n") + kStatusEnd,
-     true},
-    {"GarbageWithoutEndInsteadOfOk",
-     {"--flood", "N=\\xff", "--flood-forever"},
-     {"-nX", "DEV", "program"},
-     nullptr,
-     3,
-     "Error sending command to adapter=>N=X\r\n",
-     true},
-    {"ControlCharactersNulAnd0xFFInAReply",
-     {"--reply", "N=\\x1b]0;owned\\x07\\x00\\xff"},
-     {"DEV", "status"},
-     nullptr,
-     0,
-     std::string("Local Device Name: \\x1B]0;owned\\x07\\x00\xff\r\n") + kStatusEnd,
-     true},
-    {"AReplyLineOfThousandsOfBytes",
-     {"--reply", "N=" + std::string(3000, 'n')},
-     {"DEV", "status"},
-     nullptr,
-     0,
-     "Local Device Name: " + std::string(80, 'n') + "\r\n" + kStatusEnd,
-     true},
-    {"UnreadableFirmwareVersion",
-     {"--ignore-query", "I"},
-     {"DEV", "status"},
-     nullptr,
-     3,
-     "The adapter did not report its firmware version\r\n",
-     true},
-    {"SilentHalfwayThroughProgram",
-     {"--silent-after-write", "N"},
-     {"-nBench", "-p1234", "DEV", "program"},
-     nullptr,
-     3,
-     "Error sending command to adapter=>P=1234\r\n",
-     true},
-    {"ControlCharacterInAName",
-     {},
-     {"-nx\rATZ0", "DEV", "program"},
-     nullptr,
-     2,
-     "Invalid Name (Must be 1-16 characters)\r\n",
-     true},
-    {"PinWithControlCharacters",
-     {"--reply", "P=12\\x1b34"},
-     {"DEV", "pair"},
-     AtPrompt([](e2e::ProgramRun& run, e2e::AdapterSim&) { run.Type("\r"); }),
-     3,
-     "Invalid PIN read from Wireless Adapter1\r\n",
-     true},
-    {"TheOperatorsOwnTerminal",
-     {},
-     {"/dev/tty", "status"},
-     nullptr,
-     4,
-     "/dev/tty: the terminal this program runs in, not a serial port\r\n",
-     true},
-    {"ComNumberThatDoesNotFit",
-     {},
-     {"COM99999999999999999999", "status"},
-     nullptr,
-     1,
-     "      VostrelCL -l38400  COM1 disconnect\n",
-     true},
-    {"HugePath",
-     {},
-     {"/" + std::string(100000, 'a')},
-     nullptr,
-     4,
-     std::string(76, 'a') + "...: the port could not be opened\r\n",
-     true},
-    {"SigquitAtAPrompt",
-     {},
-     {"DEV", "reset"},
-     AtPrompt([](e2e::ProgramRun& run, e2e::AdapterSim&) { run.Signal(SIGQUIT); }),
-     131,
-     std::string(e2e::kPromptLine) + "\r\n",
-     true},
-    {"PortVanishesDuringStatus",
-     {},
-     {"DEV", "status"},
-     After("Connected at:", "vanish"),
-     4,
-     kGone,
-     false},
-    {"PortVanishesDuringProgram",
-     {},
-     {"-nX", "-p1234", "DEV", "program"},
-     After("Sending: N=X", "vanish"),
-     4,
-     kGone,
-     false},
-    {"PortVanishesDuringPair",
-     {},
-     {"DEV", "pair"},
-     AtPrompt([](e2e::ProgramRun& run, e2e::AdapterSim& sim) {
-       run.Type("\r");
-       After("Connected at:", "vanish")(run, sim);
-     }),
-     4,
-     kGone,
-     false},
-    {"PortVanishesDuringReset",
-     {},
-     {"DEV", "reset"},
-     AtPrompt([](e2e::ProgramRun& run, e2e::AdapterSim& sim) {
-       sim.Command("vanish");
-       run.Type("\r");
-     }),
-     4,
-     kGone,
-     false},
+    {"BlankLinesWithoutEnd", "--flood N=\\r\\n", "DEV status", "", 3,
+     "Local Device Name: ***Could not read***\r\n" + kStatusEnd},
+    {"GarbageWithoutEnd", "--flood N=\\xff --flood-forever", "-nX DEV program", "", 3,
+     "Error sending command to adapter=>N=X\r\n"},
+    {"ControlCharactersNulAnd0xFF", "--reply N=\\x1b]0;owned\\x07\\x00\\xff", "DEV status", "", 0,
+     "Local Device Name: \\x1B]0;owned\\x07\\x00\xff\r\n" + kStatusEnd},
+    {"ReplyOfThousandsOfBytes", "--reply N=" + std::string(3000, 'n'), "DEV status", "", 0,
+     "Local Device Name: " + std::string(80, 'n') + "\r\n" + kStatusEnd},
+    {"UnreadableFirmware", "--ignore-query I", "DEV status", "", 3,
+     "The adapter did not report its firmware version\r\n"},
+    {"SilentHalfwayThroughProgram", "--silent-after-write N", "-nBench -p1234 DEV program", "", 3,
+     "Error sending command to adapter=>P=1234\r\n"},
+    {"ControlCharacterInAName", "", "-nx\rATZ0 DEV program", "", 2,
+     "Invalid Name (Must be 1-16 characters)\r\n"},
+    {"PinWithControlCharacters", "--reply P=12\\x1b34", "DEV pair", "prompt enter", 3,
+     "Invalid PIN read from Wireless Adapter1\r\n"},
+    {"OperatorsOwnTerminal", "", "/dev/tty status", "", 4,
+     "/dev/tty: the terminal this program runs in, not a serial port\r\n"},
+    {"ComNumberThatDoesNotFit", "", "COM99999999999999999999 status", "", 1,
+     "      VostrelCL -l38400  COM1 disconnect\n"},
+    {"HugePath", "", "/" + std::string(100000, 'a'), "", 4,
+     std::string(76, 'a') + "...: the port could not be opened\r\n"},
+    {"SigquitAtAPrompt", "", "DEV reset", "prompt quit", 131,
+     e2e::kPromptLine + std::string("\r\n")},
+    {"VanishesInStatus", "", "DEV status", "link vanish", 4, kGone},
+    {"VanishesInProgram", "", "-nX -p1234 DEV program", "writing vanish", 4, kGone},
+    {"VanishesInPair", "", "DEV pair", "prompt enter link vanish", 4, kGone},
+    {"VanishesInReset", "", "DEV reset", "prompt vanish enter", 4, kGone},
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
@@ -224,117 +141,88 @@ void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.nam
 class FaultScenario : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(FaultScenario, EndsWithItsStatusAndLeavesEverythingAsItWas) {
-  e2e::AdapterSim sim(GetParam().simOptions);
-  ExpectRun(sim, GetParam().arguments, GetParam().during, GetParam().status, GetParam().lastWords,
-            GetParam().portStays);
+  e2e::AdapterSim sim(Words(GetParam().simOptions, ""));
+  ExpectRun(sim, GetParam().arguments, GetParam().steps, GetParam().status, GetParam().lastWords);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultScenario, ::testing::ValuesIn(kScenarios),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FaultTest, AnotherProgramsExclusivePortAndASecondInstanceAreRefused) {
+  const std::string inUse = ": the port is in use by another program\r\n";
   e2e::AdapterSim sim;
   const int other = open(sim.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
-  ExpectRun(sim, {"DEV", "status"}, nullptr, 4, ": the port is in use by another program\r\n");
+  ExpectRun(sim, "DEV status", "", 4, inUse);
   int exclusive = 0;
   ioctl(other, TIOCGEXCL, &exclusive);
   EXPECT_TRUE(exclusive) << "the other program's hold was cleared";
-  ioctl(other, TIOCNXCL);
+  ioctl(other, TIOCNXCL);  // the tty keeps the mark past close while the simulator holds it
   close(other);
 
-  ExpectRun(sim, {"DEV", "reset"}, AtPrompt([](e2e::ProgramRun& first, e2e::AdapterSim& sim) {
-              ExpectRun(sim, {"DEV", "status"}, nullptr, 4,
-                        ": the port is in use by another program\r\n");
-              first.Type("c");
-            }),
-            5, e2e::kPromptLine);
+  e2e::ProgramRun first({sim.devicePath(), "reset"});
+  ASSERT_TRUE(first.WaitForOutput(e2e::kPromptLine));
+  ExpectRun(sim, "DEV status", "", 4, inUse);
+  first.Type("c");
+  EXPECT_EQ(first.Finish(), 5);
 }
 
-// Runs a shell command line around the program and returns what the shell
-// printed; *cpuMs gets the CPU time of everything it ran.
-std::string Shell(const std::string& commandLine, int64_t* cpuMs, int64_t* wallMs) {
-  rusage before{}, after{};
-  getrusage(RUSAGE_CHILDREN, &before);
-  const int64_t start = platform::OsMonotonicMs();
-  FILE* pipe = popen(commandLine.c_str(), "r");
-  std::string output;
-  char buffer[4096];
-  for (size_t count; (count = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    output.append(buffer, count);
-  pclose(pipe);
-  *wallMs = platform::OsMonotonicMs() - start;
-  getrusage(RUSAGE_CHILDREN, &after);
-  auto ms = [](const rusage& u) {
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000LL +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
-  };
-  *cpuMs = ms(after) - ms(before);
-  return output;
+int64_t ChildrenCpuMs() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
 // Closed standard output must not make the port descriptor 1; output piped
 // into `head` must not end the run with the port left raw.
 TEST(FaultTest, ClosedOrShortLivedOutputLeavesThePortAlone) {
-  struct Case {
-    const char* shell;
-    std::string output;
-  };
-  const Case cases[] = {
+  const std::string shells[][2] = {
       {"\"$0\" \"$1\" status >&-; echo \"exit $?\"", "exit 0\n"},
       {"\"$0\" \"$1\" status | head -3; echo \"exit ${PIPESTATUS[0]}\"",
-       std::string(e2e::kBanner) + "Connecting to device\r\nexit 0\n"},
+       e2e::kBanner + std::string("Connecting to device\r\nexit 0\n")},
   };
-  for (const Case& c : cases) {
+  for (const auto& shell : shells) {
     e2e::AdapterSim sim;
     const termios portBefore = PortSettings(sim.devicePath());
-    int64_t cpuMs = 0, wallMs = 0;
-    const std::string output =
-        Shell(std::string("bash -c '") + c.shell + "' " + e2e::VostrelBinary() + " " +
-                  sim.devicePath() + " </dev/null",
-              &cpuMs, &wallMs);
-    EXPECT_EQ(output, c.output) << c.shell;
-    EXPECT_TRUE(SameSettings(PortSettings(sim.devicePath()), portBefore)) << c.shell;
-    EXPECT_EQ(sim.ReceivedText().find("Connecting"), std::string::npos) << c.shell;
-    EXPECT_NE(sim.ReceivedText().find("ATE?\r"), std::string::npos) << c.shell;
-    ExpectLittleCpu(cpuMs, wallMs);
+    const int64_t cpuBefore = ChildrenCpuMs(), start = platform::OsMonotonicMs();
+    FILE* pipe = popen(("bash -c '" + shell[0] + "' " + e2e::VostrelBinary() + " " +
+                        sim.devicePath() + " </dev/null")
+                           .c_str(),
+                       "r");
+    std::string output(4096, '\0');
+    output.resize(fread(&output[0], 1, output.size(), pipe));
+    pclose(pipe);
+    EXPECT_EQ(output, shell[1]);
+    EXPECT_TRUE(Same(PortSettings(sim.devicePath()), portBefore)) << shell[0];
+    EXPECT_EQ(sim.ReceivedText().find("Connecting"), std::string::npos) << shell[0];
+    EXPECT_NE(sim.ReceivedText().find("ATE?\r"), std::string::npos) << shell[0];
+    ExpectLittleCpu(ChildrenCpuMs() - cpuBefore, platform::OsMonotonicMs() - start);
   }
 }
 
-}  // namespace
-
-namespace {
-
-// CPU time (from the scheduler, in microseconds) and wake-ups of a process.
-struct Usage {
-  int64_t cpuUs = 0;
-  int64_t wakeUps = 0;
-};
-
-Usage UsageOf(pid_t pid) {
-  Usage usage;
-  std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
-  schedstat >> usage.cpuUs;
-  usage.cpuUs /= 1000;
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) usage.wakeUps = std::stoll(line.substr(24));
-  }
-  return usage;
-}
-
-// A prompt left alone sleeps until a key comes: no polling.
+// A prompt left alone sleeps until a key comes: no polling. CPU time from
+// the scheduler in microseconds, wake-ups as voluntary context switches.
 TEST(PromptIdleTest, APromptLeftAloneNeitherWakesNorSpends) {
   e2e::AdapterSim sim;
   e2e::ProgramRun run({sim.devicePath(), "reset"});
   ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine));
   usleep(300000);  // the prompt has started waiting
-  const Usage before = UsageOf(run.pid());
-  constexpr int kSeconds = 3;
-  sleep(kSeconds);
-  const Usage after = UsageOf(run.pid());
-  EXPECT_LT(after.wakeUps - before.wakeUps, 2 * kSeconds);
-  EXPECT_LT(after.cpuUs - before.cpuUs, 2000 * kSeconds);
+  const std::string proc = "/proc/" + std::to_string(run.pid());
+  const auto usage = [&proc](int64_t* cpuUs, int64_t* wakeUps) {
+    std::ifstream(proc + "/schedstat") >> *cpuUs;
+    *cpuUs /= 1000;
+    std::ifstream status(proc + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) *wakeUps = std::stoll(line.substr(24));
+    }
+  };
+  int64_t cpuBefore = 0, wakeUpsBefore = 0, cpuAfter = 0, wakeUpsAfter = 0;
+  usage(&cpuBefore, &wakeUpsBefore);
+  sleep(3);
+  usage(&cpuAfter, &wakeUpsAfter);
+  EXPECT_LT(wakeUpsAfter - wakeUpsBefore, 2 * 3);
+  EXPECT_LT(cpuAfter - cpuBefore, 2000 * 3);
   run.Type("c");
   EXPECT_EQ(run.Finish(), 5);
 }

@@ -1,15 +1,13 @@
-// Signals and terminals that go away, on real pseudo-terminals: every signal
-// that ends the run puts the console and the port back, Ctrl-Z and fg work at
-// a prompt, and a hung-up terminal ends a prompt instead of spinning. Each
-// case runs in child processes, so that the test's own signals and terminal
-// stay untouched.
+// Signals and terminals that go away, on real pseudo-terminals and in child
+// processes: every ending signal puts console and port back, Ctrl-Z and fg
+// work at a prompt, also from the background, and a hung-up terminal ends a
+// prompt instead of spinning.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <functional>
@@ -20,17 +18,16 @@
 #include "operator_prompt.h"
 #include "posix_console.h"
 #include "pty.h"
-#include "run_state.h"
 #include "serial_port.h"
 
 namespace {
 
-// Runs body in a child that is killed after `seconds`; its exit status, or
-// 1000 + the signal that ended it.
-int InChild(const std::function<int()>& body, unsigned seconds = 10) {
+// body's result as the exit status of a child killed after 10 s; 1000 + the
+// signal that ended it.
+int InChild(const std::function<int()>& body) {
   const pid_t pid = fork();
   if (pid == 0) {
-    alarm(seconds);
+    alarm(10);
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     _exit(body());
@@ -40,23 +37,14 @@ int InChild(const std::function<int()>& body, unsigned seconds = 10) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
 }
 
-bool AwaitKeyMode(const Pty& pty) {
-  for (int i = 0; i < 300; ++i) {
-    if (!(pty.Settings().c_lflag & ICANON)) return true;
-    usleep(10000);
-  }
-  return false;
+bool Eventually(const std::function<bool()>& condition) {
+  for (int i = 0; i < 300 && !condition(); ++i) usleep(10000);
+  return condition();
 }
 
-// A prompt in key mode on a terminal of its own, the program's port raw at
-// 38400: a signal that ends the run restores both exactly.
 TEST(HardenedSignalTest, EverySignalThatEndsTheRunRestoresConsoleAndPort) {
-  const struct {
-    int signalNumber;
-    int status;
-  } cases[] = {{SIGQUIT, 131}, {SIGUSR1, 138}, {SIGUSR2, 140}, {SIGALRM, 142},
-               {SIGTERM, 143}, {SIGPIPE, 0}};  // SIGPIPE is ignored: the run goes on
-  for (const auto& c : cases) {
+  const int signals[] = {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGTERM, SIGPIPE};
+  for (const int signalNumber : signals) {
     Pty console, port;
     const termios consoleBefore = console.Settings(), portBefore = port.Settings();
     const int status = InChild([&] {
@@ -65,123 +53,112 @@ TEST(HardenedSignalTest, EverySignalThatEndsTheRunRestoresConsoleAndPort) {
       keys.BeginKeys();
       const int32_t handle = PortOpen(port.slavePath().c_str(), 1024, 1024);
       PortConfigure(handle, PortBaudCode(handle, 38400), 2, 3, 1, 4);
-      raise(c.signalNumber);
-      keys.EndKeys();
+      raise(signalNumber);
+      keys.EndKeys();  // SIGPIPE is ignored: the run goes on
       PortCloseAll();
       return 0;
     });
-    EXPECT_EQ(status, c.status) << strsignal(c.signalNumber);
-    EXPECT_TRUE(console.SettingsAre(consoleBefore)) << strsignal(c.signalNumber);
-    EXPECT_TRUE(port.SettingsAre(portBefore)) << strsignal(c.signalNumber);
+    EXPECT_EQ(status, signalNumber == SIGPIPE ? 0 : 128 + signalNumber) << strsignal(signalNumber);
+    EXPECT_TRUE(console.SettingsAre(consoleBefore) && port.SettingsAre(portBefore)) << status;
   }
 }
 
 TEST(HardenedSignalTest, AHungUpTerminalEndsAPromptAsCancelledAtOnce) {
-  EXPECT_EQ(InChild(
-                [] {
-                  std::string output;
-                  CaptureOutput(&output);
-                  Pty pty;
-                  platform::PosixConsole console(pty.slavePath());
-                  platform::SetConsole(&console);
-                  console.BeginKeys();
-                  pty.Send("xyz");
-                  pty.CloseMaster();  // the terminal hangs up with keys typed ahead
-                  return PromptOperator("\n") == kResultCancelled && CancelRequested ? 0 : 1;
-                },
-                3),
+  EXPECT_EQ(InChild([] {
+              std::string output;
+              CaptureOutput(&output);
+              Pty pty;
+              platform::PosixConsole console(pty.slavePath());
+              platform::SetConsole(&console);
+              console.BeginKeys();
+              pty.Send("xyz");
+              pty.CloseMaster();  // hangs up with keys typed ahead
+              return PromptOperator("\n") == kResultCancelled && CancelRequested ? 0 : 1;
+            }),
             0);
 }
 
-// A session on a fresh terminal as a job-control shell runs it: this
-// process leads it, and `job` runs in a process group of its own, which is
-// not orphaned. Returns the bits of what went wrong.
-int InJobSession(const std::function<int()>& job,
+// As a job-control shell would: this child leads a session on a fresh
+// terminal, and the job runs in a process group of its own (not orphaned),
+// handed the terminal when `foreground`. The shell part returns failure bits.
+int InJobSession(bool foreground, const std::function<int()>& job,
                  const std::function<int(const Pty&, int, pid_t, const termios&)>& shell) {
   return InChild([&] {
     setsid();
     signal(SIGHUP, SIG_IGN);  // our terminal hangs up when we leave
+    signal(SIGTTOU, SIG_IGN);
     Pty pty;
     const int tty = open(pty.slavePath().c_str(), O_RDWR);  // our controlling terminal
-    signal(SIGTTOU, SIG_IGN);
     const termios lineMode = pty.Settings();
     const pid_t pid = fork();
     if (pid == 0) {
       setpgid(0, 0);
-      signal(SIGTTOU, SIG_DFL);
       signal(SIGHUP, SIG_DFL);
+      while (foreground && tcgetpgrp(tty) != getpgrp()) usleep(1000);
+      signal(SIGTTOU, SIG_DFL);
+      platform::InstallInterruptHandlers();
+      std::string output;
+      CaptureOutput(&output);
       _exit(job());
     }
     setpgid(pid, pid);
+    if (foreground) tcsetpgrp(tty, pid);
     const int failures = shell(pty, tty, pid, lineMode);
     kill(pid, SIGKILL);
     return failures;
   });
 }
 
-bool Reaped(pid_t pid, int* status, int timeoutMs) {
-  for (int waited = 0; waited < timeoutMs; waited += 10) {
-    if (waitpid(pid, status, WNOHANG | WUNTRACED) == pid) return true;
-    usleep(10000);
-  }
-  return false;
+// The job's status once it stopped or ended within 3 s; -1 otherwise.
+int Reaped(pid_t pid) {
+  int status = -1;
+  Eventually([&] { return waitpid(pid, &status, WNOHANG | WUNTRACED) == pid; });
+  return status;
 }
 
 TEST(HardenedSignalTest, CtrlZAtAPromptGivesTheTerminalBackAndFgResumesKeyMode) {
-  const int failures = InJobSession(
-      [] {
-        // Wait to be handed the terminal, as a foreground job is.
-        const int tty = open("/dev/tty", O_RDWR);
-        while (tcgetpgrp(tty) != getpgrp()) usleep(1000);
-        platform::InstallInterruptHandlers();
-        std::string output;
-        CaptureOutput(&output);
-        platform::PosixConsole console("/dev/tty");
-        platform::SetConsole(&console);
-        return PromptOperator("\n") == kResultOk ? 0 : 1;
-      },
-      [](const Pty& pty, int tty, pid_t job, const termios& lineMode) {
-        tcsetpgrp(tty, job);
-        int failures = AwaitKeyMode(pty) ? 0 : 1;
-        pty.Send("\x1a");  // Ctrl-Z
-        int status = 0;
-        if (!Reaped(job, &status, 3000) || !WIFSTOPPED(status)) failures |= 2;
-        if (!pty.SettingsAre(lineMode)) failures |= 4;
-        // fg: the shell's line mode back, the terminal handed over, continue.
-        tcsetpgrp(tty, getpgrp());
-        tcsetattr(tty, TCSANOW, &lineMode);
-        tcsetpgrp(tty, job);
-        kill(job, SIGCONT);
-        if (!AwaitKeyMode(pty)) failures |= 8;
-        pty.Send("\r");
-        if (!Reaped(job, &status, 3000) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-          failures |= 16;
-        }
-        return failures;
-      });
-  EXPECT_EQ(failures, 0);
+  const auto keyMode = [](const Pty& pty) { return !(pty.Settings().c_lflag & ICANON); };
+  EXPECT_EQ(InJobSession(
+                true,
+                [] {
+                  platform::PosixConsole console("/dev/tty");
+                  platform::SetConsole(&console);
+                  return PromptOperator("\n") == kResultOk ? 0 : 1;
+                },
+                [&](const Pty& pty, int tty, pid_t job, const termios& lineMode) {
+                  int failures = Eventually([&] { return keyMode(pty); }) ? 0 : 1;
+                  pty.Send("\x1a");  // Ctrl-Z
+                  if (!WIFSTOPPED(Reaped(job))) failures |= 2;
+                  if (!pty.SettingsAre(lineMode)) failures |= 4;
+                  // fg: the shell's line mode back, the terminal handed over.
+                  tcsetattr(tty, TCSANOW, &lineMode);
+                  kill(job, SIGCONT);
+                  if (!Eventually([&] { return keyMode(pty); })) failures |= 8;
+                  pty.Send("\r");
+                  const int status = Reaped(job);
+                  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failures |= 16;
+                  return failures;
+                }),
+            0);
 }
 
 TEST(HardenedSignalTest, ASignalInTheBackgroundStillRestoresTheTerminalAndEnds) {
-  const int failures = InJobSession(
-      [] {
-        platform::InstallInterruptHandlers();
-        signal(SIGTTOU, SIG_IGN);  // key mode from the background, for the test's sake
-        platform::PosixConsole console("/dev/tty");
-        console.BeginKeys();
-        signal(SIGTTOU, SIG_DFL);
-        kill(getpid(), SIGTERM);
-        return 0;
-      },
-      [](const Pty& pty, int, pid_t job, const termios& lineMode) {
-        int status = 0;
-        int failures = 0;
-        if (!Reaped(job, &status, 3000) || !WIFEXITED(status)) failures |= 1;
-        if (WIFEXITED(status) && WEXITSTATUS(status) != 143) failures |= 2;
-        if (!pty.SettingsAre(lineMode)) failures |= 4;
-        return failures;
-      });
-  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(InJobSession(
+                false,
+                [] {
+                  signal(SIGTTOU, SIG_IGN);  // key mode from the background, for the test
+                  platform::PosixConsole console("/dev/tty");
+                  console.BeginKeys();
+                  signal(SIGTTOU, SIG_DFL);
+                  kill(getpid(), SIGTERM);
+                  return 0;
+                },
+                [](const Pty& pty, int, pid_t job, const termios& lineMode) {
+                  const int status = Reaped(job);
+                  return (WIFEXITED(status) && WEXITSTATUS(status) == 143 ? 0 : 1) |
+                         (pty.SettingsAre(lineMode) ? 0 : 2);
+                }),
+            0);
 }
 
 }  // namespace
