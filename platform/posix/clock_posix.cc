@@ -12,7 +12,7 @@ namespace {
 class PosixClock : public Clock {
  public:
   // Pauses last what they say: the default 50 us of timer slack, paid on
-  // each of the thousands of 20 ms polls of a run, would add up to seconds.
+  // each of the thousands of 20 ms polls of a run, would add up.
   PosixClock() { prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); }
 
   void SleepMs(int milliseconds) override {
