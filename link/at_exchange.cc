@@ -72,9 +72,9 @@ int PollForReplyByte(int32_t port, int polls, int* used) {
 }
 
 // Reads one reply line into ResponseLine: line ends ahead of it are skipped,
-// a CR ends it, and it is cut after kResponseLineLength characters.
-// The line ends ahead of the first character share one character's polls,
-// so that an adapter sending blank lines without end cannot hold the read.
+// a CR ends it, and it is cut after kResponseLineLength characters. The
+// skipped line ends share the first character's polls, so that an adapter
+// sending blank lines without end cannot hold the read.
 ResultCode ReadReplyLine(int32_t port) {
   int stored = 0;
   int leadingPolls = 0;

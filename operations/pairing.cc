@@ -96,7 +96,7 @@ ResultCode TakePinFromAdapter1(int32_t port) {
   // A control character would end the write early or add a command of its own.
   const std::string pin = LastReply();
   const bool printable = std::all_of(pin.begin(), pin.end(), [](char c) {
-    return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+    return std::isprint(static_cast<unsigned char>(c)) != 0;
   });
   if (pin.empty() || pin.size() > kLongestPin || !printable) {
     return Fail("Invalid PIN read from Wireless Adapter1", kResultNoAnswer);
