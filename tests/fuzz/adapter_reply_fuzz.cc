@@ -28,25 +28,16 @@ class FuzzedAdapter : public platform::SerialDevice {
   void DrainOutput() override {}
   void Write(uint8_t byte) override {
     incoming_.push_back(byte);
-    if (byte != '\r') {
-      lineEmpty_ = false;
-      return;
-    }
-    if (!lineEmpty_) {
+    if (byte == '\r' && !lineEmpty_) {
       for (const char c : input_.ConsumeRandomLengthString(300)) incoming_.push_back(c);
     }
-    lineEmpty_ = true;
+    lineEmpty_ = byte == '\r';
   }
   int Read(uint8_t* buffer, int capacity, int timeoutMs) override {
-    if (incoming_.empty()) {
-      clock_.Advance(timeoutMs);
-      return 0;
-    }
-    clock_.Advance(1);
+    clock_.Advance(incoming_.empty() ? timeoutMs : 1);
     int count = 0;
-    for (; count < capacity && !incoming_.empty(); ++count) {
-      buffer[count] = incoming_.front();
-      incoming_.pop_front();
+    for (; count < capacity && !incoming_.empty(); incoming_.pop_front()) {
+      buffer[count++] = incoming_.front();
     }
     return count;
   }
