@@ -5,17 +5,13 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "os_layer.h"
 
@@ -133,21 +129,12 @@ const char* AdapterSimBinary() { return ADAPTER_SIM_BINARY; }
 // AdapterSim
 
 AdapterSim::AdapterSim(const std::vector<std::string>& options) {
-  char logTemplate[] = "/tmp/adapter-sim-XXXXXX.log";
-  const int logFd = mkstemps(logTemplate, 4);
-  if (logFd < 0) {
-    error_ = std::string("no log file: ") + std::strerror(errno);
-    return;
-  }
-  close(logFd);
-  logPath_ = logTemplate;
-
   int input[2], output[2];
   if (!MakePipe(input) || !MakePipe(output)) {
     error_ = std::string("no pipe: ") + std::strerror(errno);
     return;
   }
-  std::vector<std::string> arguments = {AdapterSimBinary(), "--log", logPath_};
+  std::vector<std::string> arguments = {AdapterSimBinary()};
   arguments.insert(arguments.end(), options.begin(), options.end());
   pid_ = Spawn(arguments, ChildEnvironment(false), input[0], output[1], STDERR_FILENO, "");
   close(input[0]);
@@ -181,7 +168,6 @@ AdapterSim::~AdapterSim() {
     }
   }
   CloseFd(&fromSim_);
-  if (!logPath_.empty()) unlink(logPath_.c_str());
 }
 
 bool AdapterSim::ReadLine(std::string* line, int timeoutMs) {
@@ -215,68 +201,6 @@ std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
   return "";
 }
 
-std::vector<sim::AdapterReport> AdapterSim::Show() {
-  return sim::ParseBenchReport(Command("show"));
-}
-
-sim::AdapterReport AdapterSim::Registers(const std::string& adapter) {
-  for (const sim::AdapterReport& report : Show()) {
-    if (report.name == adapter) return report;
-  }
-  return sim::AdapterReport();
-}
-
-std::vector<sim::SentByte> AdapterSim::Received() const {
-  std::vector<sim::SentByte> received;
-  std::ifstream log(logPath_);
-  std::string line;
-  while (std::getline(log, line)) {
-    std::istringstream fields(line);
-    long long ms = 0;
-    std::string hex, parity, stop, adapter;
-    sim::SentByte sent{};
-    if (!(fields >> ms >> hex >> sent.host.baud >> parity >> stop >> adapter)) continue;
-    sent.timeMs = ms;
-    sent.byte = static_cast<uint8_t>(std::strtoul(hex.c_str(), nullptr, 16));
-    sent.host.parity = sim::ParityNamed(parity);
-    sent.host.stopBits = sim::StopBitsNamed(stop);
-    sent.adapter = adapter == "-" ? "" : adapter;
-    received.push_back(sent);
-  }
-  return received;
-}
-
-std::string AdapterSim::ReceivedText() const {
-  std::string text;
-  for (const sim::SentByte& sent : Received()) text += static_cast<char>(sent.byte);
-  return text;
-}
-
-std::string AdapterSim::ReceivedText(const std::string& adapter) const {
-  std::string text;
-  for (const sim::SentByte& sent : Received()) {
-    if (sent.adapter == adapter) text += static_cast<char>(sent.byte);
-  }
-  return text;
-}
-
-std::vector<ReceivedCommand> AdapterSim::ReceivedCommands() const {
-  std::vector<ReceivedCommand> commands;
-  ReceivedCommand pending;
-  for (const sim::SentByte& sent : Received()) {
-    if (!sim::SameLine(sent.host, pending.host) || sent.adapter != pending.adapter) {
-      pending = ReceivedCommand{"", sent.host, sent.adapter};
-    }
-    if (sent.byte != '\r') {
-      pending.text += static_cast<char>(sent.byte);
-    } else if (!pending.text.empty()) {
-      commands.push_back(pending);
-      pending.text.clear();
-    }
-  }
-  return commands;
-}
-
 // ---------------------------------------------------------------------------
 // ProgramRun
 
@@ -294,7 +218,6 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptio
   if (nothing < 0 || !MakePipe(output) || !MakePipe(errors)) return;
   std::vector<std::string> argv = {VostrelBinary()};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  startMs_ = platform::OsMonotonicMs();
   pid_ = Spawn(argv, ChildEnvironment(options.parityPreload), nothing, output[1], errors[1],
                consolePath);
   close(nothing);
@@ -334,13 +257,8 @@ bool ProgramRun::Pump(int timeoutMs) {
 bool ProgramRun::Reap(bool wait) {
   if (exited_) return true;
   int status = 0;
-  rusage usage{};
-  const pid_t done = wait4(pid_, &status, wait ? 0 : WNOHANG, &usage);
-  if (done != pid_) return false;
+  if (waitpid(pid_, &status, wait ? 0 : WNOHANG) != pid_) return false;
   exited_ = true;
-  elapsedMs_ = platform::OsMonotonicMs() - startMs_;
-  cpuMs_ = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
   if (WIFEXITED(status)) status_ = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) status_ = 128 + WTERMSIG(status);
   return true;

@@ -1,177 +1,100 @@
-#include "command_line.h"
+// The command line: which arguments are taken, what a refusal says and the
+// exit status of each situation.
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "console_output.h"
-#include "exit_status.h"
+#include "golden.h"
 #include "run_state.h"
 #include "serial_device.h"
 #include "serial_port.h"
-#include "settings_table.h"
+#include "sim_fixture.h"
 
 namespace {
 
-// A port that opens and stays silent; enough for the front end's own paths.
-class SilentDevice : public platform::SerialDevice {
- public:
-  int Configure(const platform::LineSettings&) override { return 0; }
-  void DiscardInput() override {}
-  void Write(uint8_t) override {}
-  void DrainOutput() override {}
-  int Read(uint8_t*, int, int) override { return 0; }
-};
+const std::string kBanner =
+    "VostrelCL version 1.0.0\nConfigures Bluetooth serial adapters over a serial port\n";
+const std::string kUsage = "(usage)";  // stands for the text in tests/data/usage.txt
+const std::string kLinkUp =
+    "Connecting to device\r\n\rFirmware interface used - Version: v4.22\r\n"
+    "Connected at: Baudrate:19200 Parity:NONE Stopbits:One\r\n";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream content;
-  content << file.rdbuf();
-  return content.str();
-}
+class CommandLineTest : public SimulatedAdapterTest {};
 
-const char kBannerStart[] = "VostrelCL version ";
-
-class CommandLineTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    PortCloseAll();
-    ResetRunState();
-    CaptureOutput(&output_);
-    platform::SetSerialOpener([this](const std::string& name, int* error) {
-      opened_.push_back(name);
-      if (!portOpens_) {
-        *error = -2;
-        return std::unique_ptr<platform::SerialDevice>();
-      }
-      return std::unique_ptr<platform::SerialDevice>(new SilentDevice);
-    });
-  }
-  void TearDown() override {
-    platform::SetSerialOpener(nullptr);
-    CaptureOutput(nullptr);
-    PortCloseAll();
-    ResetRunState();
-  }
-
-  int Run(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "VostrelCL");
-    return RunCommandLine(static_cast<int>(arguments.size()), arguments.data());
-  }
-
-  // Output after the two banner lines.
-  std::string AfterBanner() const {
-    EXPECT_EQ(output_.rfind(kBannerStart, 0), 0u) << output_;
-    size_t first = output_.find('\n');
-    size_t second = output_.find('\n', first + 1);
-    return output_.substr(second + 1);
-  }
-
-  std::string output_;
-  std::vector<std::string> opened_;
-  bool portOpens_ = true;
-};
-
-TEST_F(CommandLineTest, NoArgumentsPrintsBannerAndUsageByteForByte) {
-  EXPECT_EQ(Run({}), kExitUsage);
-  EXPECT_EQ(AfterBanner(), ReadFile(TEST_DATA_DIR "/usage.txt"));
-  EXPECT_TRUE(opened_.empty());
-}
-
-TEST_F(CommandLineTest, HelpAndVersionSucceed) {
-  EXPECT_EQ(Run({"--help"}), kExitSuccess);
-  EXPECT_EQ(AfterBanner(), ReadFile(TEST_DATA_DIR "/usage.txt"));
-  output_.clear();
-  EXPECT_EQ(Run({"--version"}), kExitSuccess);
-  EXPECT_EQ(AfterBanner(), "");
-  EXPECT_NE(output_.find("VostrelCL version 1."), std::string::npos);
-}
-
-struct Situation {
-  std::vector<const char*> arguments;
-  int exitStatus;
-  const char* afterBanner;  // nullptr: the usage text
-  const char* portOpened;   // nullptr: the port is not touched
-};
-
-TEST_F(CommandLineTest, EachSituationHasItsExitStatus) {
-  const Situation situations[] = {
-      {{"-L38400", "COM1", "program"}, kExitOptionRejected, "Invalid Argument\r\n", nullptr},
-      {{"-lfast", "-L1", "COM1"}, kExitOptionRejected, "Invalid Baudrate\r\n", nullptr},
-      {{"-", "COM1", "status"}, kExitOptionRejected, "Invalid Argument\r\n", nullptr},
-      {{"-l38400"}, kExitUsage, nullptr, nullptr},
-      {{"LPT1", "status"}, kExitUsage, nullptr, nullptr},
-      {{"COM", "status"}, kExitUsage, nullptr, nullptr},
-      {{"COMX", "status"}, kExitUsage, nullptr, nullptr},
-      {{"COM0", "status"}, kExitUsage, nullptr, nullptr},
-      {{"dev/ttyUSB0", "status"}, kExitUsage, nullptr, nullptr},
-      {{"COM1"}, kExitSuccess, "", "COM1"},
-      {{"com10"}, kExitSuccess, "", "COM10"},
-      {{"COM3x"}, kExitSuccess, "", "COM3"},
-      {{"COM99999999999999999999"}, kExitSuccess, "", "COM2147483647"},
-      {{"/dev/pts/7"}, kExitSuccess, "", "/dev/pts/7"},
-      {{"-z6", "COM3"}, kExitSuccess, "", "COM3"},
-      {{"COM1", "frobnicate"}, kExitUsage, "Invalid Command\r\n", nullptr},
-      {{"COM1", "-l38400"}, kExitUsage, "Invalid Command\r\n", nullptr},
-      {{"COM1", "multipair"},
-       kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n",
-       nullptr},
-      {{"COM1", "Connect", "Slave01"},
-       kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n",
-       nullptr},
-      {{"COM1", "DISCONNECT"},
-       kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n",
-       nullptr},
+TEST_F(CommandLineTest, EachSituationHasItsStatusAndMessage) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string shown;  // after the banner
   };
-  const std::string usage = ReadFile(TEST_DATA_DIR "/usage.txt");
-  for (const Situation& situation : situations) {
-    std::string line;
-    for (const char* argument : situation.arguments) line += std::string(argument) + " ";
-    SCOPED_TRACE(line);
-    PortCloseAll();
+  const std::vector<Case> cases = {
+      {{}, 1, kUsage},
+      {{"--help"}, 0, kUsage},
+      {{"--version"}, 0, ""},
+      {{"-l230400", "-mEven", "-mnone", "-cenabled", "-kTWO", "-oDisabled", "-rslave", "-xDisabled",
+        "-d0123456789ab", "-nA", "-n1234567890123456", "-p1234", "-p12345678", "-z7", "COM1"},
+       0,
+       ""},
+      {{"-L38400", "COM1"}, 2, "Invalid Argument\r\n"},
+      {{"-", "COM1"}, 2, "Invalid Argument\r\n"},
+      {{"-l38400x", "-mMark", "COM1"}, 2, "Invalid Baudrate\r\n"},
+      {{"-mMark", "COM1"}, 2, "Invalid Parity\r\n"},
+      {{"-kThree", "COM1"}, 2, "Invalid Stopbit\r\n"},
+      {{"-cOn", "COM1"}, 2, "Invalid Flow control\r\n"},
+      {{"-oOn", "COM1"}, 2, "Invalid Autoconnect\r\n"},
+      {{"-rBoss", "COM1"}, 2, "Invalid Role\r\n"},
+      {{"-xOn", "COM1"}, 2, "Invalid Escape Mode\r\n"},
+      {{"-d0123456789A", "COM1"}, 2, "Remote address must be 12 characters)\r\n"},
+      {{"-d0123456789AG", "COM1"}, 2, "Remote address must be 12 hexadecimal digits)\r\n"},
+      {{"-n", "COM1"}, 2, "Invalid Name (Must be 1-16 characters)\r\n"},
+      {{"-n12345678901234567", "COM1"}, 2, "Invalid Name (Must be 1-16 characters)\r\n"},
+      {{"-p123", "COM1"}, 2, "Invalid PIN (Must be 4-8 characters)\r\n"},
+      {{"-p123456789", "COM1"}, 2, "Invalid PIN (Must be 4-8 characters)\r\n"},
+      {{"-l9600"}, 1, kUsage},
+      {{"COM0"}, 1, kUsage},
+      {{"COM-1"}, 1, kUsage},
+      {{"LPT1"}, 1, kUsage},
+      {{"COM1", "frobnicate"}, 1, "Invalid Command\r\n"},
+      {{"com01", "multipair"}, 6, "Multipoint connections are not supported by this version\r\n"},
+      {{"COM1", "CONNECT", "Slave01"},
+       6,
+       "Multipoint connections are not supported by this version\r\n"},
+      {{"COM1", "disconnect"}, 6, "Multipoint connections are not supported by this version\r\n"},
+      {{"COM1", "PROGRAM"}, 0, kLinkUp + "Programming Device\r\nDevice Programmed\n"},
+  };
+  const std::string usage = ReadGolden("usage.txt");
+  ASSERT_FALSE(usage.empty());
+  for (const Case& c : cases) {
     ResetRunState();
+    bench_.Add("A");
+    bench_.Plug("A");
     output_.clear();
-    opened_.clear();
-    EXPECT_EQ(Run(situation.arguments), situation.exitStatus);
-    EXPECT_EQ(AfterBanner(), situation.afterBanner ? situation.afterBanner : usage);
-    if (situation.portOpened) {
-      EXPECT_EQ(opened_, std::vector<std::string>{situation.portOpened});
-    } else {
-      EXPECT_TRUE(opened_.empty());
-    }
+    std::string arguments;
+    for (const std::string& argument : c.arguments) arguments += argument + " ";
+    SCOPED_TRACE(arguments);
+    EXPECT_EQ(RunProgram(c.arguments), c.status);
+    EXPECT_EQ(output_, kBanner + (c.shown == kUsage ? usage : c.shown));
   }
 }
 
-TEST_F(CommandLineTest, OptionsAreAppliedBeforeThePortAndOnlyTheFirstBadOneIsNamed) {
-  EXPECT_EQ(Run({"-l38400", "-mEven", "-kTwo", "-q", "-lfast", "COM1"}), kExitOptionRejected);
-  EXPECT_EQ(AfterBanner(), "Invalid Argument\r\n");
-  EXPECT_EQ(SettingsTable[kRegBaudRate].current, 2);
-  EXPECT_EQ(SettingsTable[kRegParity].current, 2);
-  EXPECT_EQ(SettingsTable[kRegStopBits].current, 1);
-}
+TEST_F(CommandLineTest, APortThatCannotBeOpenedIsNamedWithTheReason) {
+  // Another handle holds the bench's only port meanwhile.
+  const int32_t held = port_;
+  port_ = -1;
+  EXPECT_EQ(RunProgram({"COM7", "status"}), 4);
+  port_ = held;
+  EXPECT_EQ(output_,
+            kBanner + "Error Opening COM port\r\nCOM7: the port is in use by another program\r\n");
 
-TEST_F(CommandLineTest, PortThatCannotBeOpenedExitsWithPortFailure) {
-  portOpens_ = false;
-  EXPECT_EQ(Run({"COM4", "status"}), kExitPortFailed);
-  EXPECT_EQ(AfterBanner().rfind("Error Opening COM port\r\n", 0), 0u);
-  output_.clear();
-  EXPECT_EQ(Run({"COM4"}), kExitPortFailed);
-  EXPECT_EQ(AfterBanner().rfind("Error Opening COM port\r\n", 0), 0u);
-}
-
-TEST(ExitStatusTest, ResultsMapToTheDocumentedStatuses) {
-  EXPECT_EQ(ExitStatusFor(kResultOk), kExitSuccess);
-  EXPECT_EQ(ExitStatusFor(kResultCancelled), kExitCancelled);
-  EXPECT_EQ(ExitStatusFor(kResultNoAnswer), kExitAdapterFailed);
-  EXPECT_EQ(ExitStatusFor(kResultNoSettingAnswered), kExitAdapterFailed);
-  EXPECT_EQ(ExitStatusFor(kResultLibraryError + 22), kExitPortFailed);
-  EXPECT_EQ(ExitStatusFor(kResultLibraryError + kResultNoAnswer), kExitAdapterFailed);
+  platform::SetSerialOpener(nullptr);  // the real devices
+  for (const char* missing : {"/dev/vostrel-no-such-port", "COM99999999999"}) {
+    output_.clear();
+    EXPECT_EQ(RunProgram({missing, "status"}), 4) << missing;
+    const std::string name = missing[0] == '/' ? missing : "COM2147483647";
+    EXPECT_EQ(output_, kBanner + "Error Opening COM port\r\n" + name + ": no such serial port\r\n");
+  }
 }
 
 }  // namespace

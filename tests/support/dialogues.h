@@ -1,0 +1,116 @@
+#ifndef VOSTREL_TESTS_SUPPORT_DIALOGUES_H
+#define VOSTREL_TESTS_SUPPORT_DIALOGUES_H
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "fake_line.h"
+
+// Whole runs of the program against a bench of simulated adapters. The
+// output is compared byte for byte with tests/data/<name>.out; on the
+// virtual clock, what reached the adapters and when with <name>.trace.
+// Dialogues marked realTime also run end to end on a pseudo-terminal and
+// must print the same bytes there.
+
+// What the operator does at one prompt: first the hands (an adapter-sim
+// bench command such as "plug B" or "reset-button", or nothing), then the
+// keys ("\r" for Enter, "c" to cancel).
+struct OperatorStep {
+  std::string hands;
+  std::string keys;
+};
+
+struct Dialogue {
+  std::string name;
+  std::vector<std::string> bench;      // adapter-sim options
+  std::vector<std::string> arguments;  // "PORT" stands for the port
+  std::vector<OperatorStep> steps;     // one per prompt, in order
+  int exitStatus;
+  bool realTime = false;
+  LineFaults faults = {};
+  bool console = true;
+};
+
+// Test names show the dialogue's name alone.
+inline void PrintTo(const Dialogue& dialogue, std::ostream* out) { *out << dialogue.name; }
+
+inline const std::vector<Dialogue>& Dialogues() {
+  const OperatorStep enter{"", "\r"};
+  static const std::vector<Dialogue> dialogues = {
+      {"status", {"--baud", "38400", "--parity", "odd"}, {"PORT", "status"}, {}, 0, true},
+      {"status_master_z10",
+       {"--role", "master", "--set", "O=0"},
+       {"-z10", "PORT", "status"},
+       {},
+       0},
+      {"status_spp02_odd_replies",
+       {"--firmware", "SPP_02", "--ignore-query", "N", "--reply", "E=5", "--reply", "Q=0junk",
+        "--reply", "H=x1", "--reply", "B=" + std::string(79, 'b') + "BB-cut"},
+       {"PORT", "status"},
+       {},
+       0},
+      {"status_spp03_newer", {"--firmware", "SPP_03", "--newer-build"}, {"PORT", "status"}, {}, 0},
+      {"status_38400_even",
+       {"--baud", "38400", "--parity", "even", "--name", "Bench"},
+       {"PORT", "status"},
+       {},
+       0},
+      {"status_deaf_until_reset",
+       {"--deaf-until-reset", "--baud", "57600"},
+       {"PORT", "status"},
+       {{"reset-button", "\r"}},
+       0},
+      {"status_no_adapter_no_console",
+       {"--plugged", "none"},
+       {"PORT", "status"},
+       {},
+       5,
+       false,
+       {},
+       false},
+      {"status_port_vanishes", {}, {"PORT", "status"}, {}, 4, false, {0, 60}},
+      {"program_all",
+       {},
+       {"-cEnabled", "-d0123456789AB", "-kTwo", "-l38400", "-mEven", "-nBench", "-oEnabled",
+        "-p5678", "-rMaster", "-xEnabled", "PORT", "program"},
+       {},
+       0},
+      {"program_38400_even", {}, {"-l38400", "-mEven", "-nBench", "PORT", "program"}, {}, 0},
+      {"program_autoconnect_on_slave", {}, {"-oEnabled", "-nBench", "PORT", "program"}, {}, 0},
+      {"program_write_refused",
+       {"--refuse-write", "N"},
+       {"-nBench", "-p5678", "PORT", "program"},
+       {},
+       3},
+      {"program_baud_refused", {}, {"-z5", "-l57600", "PORT", "program"}, {}, 4, false, {57600}},
+      {"pair",
+       {"--adapter", "B"},
+       {"PORT", "pair"},
+       {enter, {"plug B", "\r"}, {"plug A", "\r"}},
+       0,
+       true},
+      {"pair_wrong_adapters",
+       {"--adapter", "B", "--adapter", "C"},
+       {"-p4321", "PORT", "pair"},
+       {enter, enter, enter, {"plug B", "\r"}, {"plug C", "\r"}, enter, {"plug A", "\r"}},
+       0},
+      {"pair_cancelled", {"--adapter", "B"}, {"-z5", "PORT", "pair"}, {enter, {"", "c"}}, 5},
+      {"pair_long_pin",
+       {"--pin", "1234567890123", "--adapter", "B"},
+       {"PORT", "pair"},
+       {enter, {"plug B", "\r"}},
+       3},
+      {"pair_bad_address", {"--reply", "B=00:1A:7D:DA:71:13:4"}, {"PORT", "pair"}, {enter}, 3},
+      {"reset_walk",
+       {"--baud", "57600", "--parity", "odd", "--stop", "two"},
+       {"PORT", "reset"},
+       {enter},
+       0},
+      {"reset_no_adapter", {"--plugged", "none"}, {"PORT", "reset"}, {enter}, 3},
+      {"reset_cancelled", {}, {"PORT", "reset"}, {{"", "c"}}, 5},
+  };
+  return dialogues;
+}
+
+#endif

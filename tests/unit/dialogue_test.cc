@@ -1,0 +1,43 @@
+// Whole runs of the program on the virtual clock, checked against their
+// transcripts in tests/data.
+
+#include <gtest/gtest.h>
+
+#include "dialogues.h"
+#include "golden.h"
+#include "scripted_console.h"
+#include "sim_fixture.h"
+
+namespace {
+
+class DialogueTest : public SimulatedAdapterTest, public ::testing::WithParamInterface<Dialogue> {};
+
+TEST_P(DialogueTest, MatchesItsTranscript) {
+  const Dialogue& dialogue = GetParam();
+  SetUpBench(dialogue.bench);
+  faults_ = dialogue.faults;
+  ScriptedConsole console;
+  console.SetNoConsole(!dialogue.console);
+  for (const OperatorStep& step : dialogue.steps) {
+    const std::vector<int> keys(step.keys.begin(), step.keys.end());
+    console.AnswerPrompt(keys, [this, step] {
+      if (!step.hands.empty()) Hands(step.hands);
+    });
+  }
+  std::vector<std::string> arguments = dialogue.arguments;
+  for (std::string& argument : arguments) {
+    if (argument == "PORT") argument = "COM1";
+  }
+
+  EXPECT_EQ(RunProgram(arguments), dialogue.exitStatus);
+
+  EXPECT_EQ(console.promptsShown(), static_cast<int>(dialogue.steps.size()) + !dialogue.console);
+  EXPECT_FALSE(console.keysActive());
+  ExpectGolden(dialogue.name + ".out", output_);
+  ExpectGolden(dialogue.name + ".trace", Trace());
+}
+
+INSTANTIATE_TEST_SUITE_P(All, DialogueTest, ::testing::ValuesIn(Dialogues()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
