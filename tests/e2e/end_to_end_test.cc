@@ -82,7 +82,7 @@ TEST(EndToEnd, APromptEndsOnCancelOrSignalWithTheTerminalBack) {
   AdapterSim sim;
   ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
   const std::string atThePrompt = ReadGolden("reset_cancelled.out");
-  for (const int signalNumber : {0, SIGINT, SIGHUP}) {
+  for (const int signalNumber : {0, SIGINT, SIGHUP, SIGTERM}) {
     SCOPED_TRACE(signalNumber);
     ProgramRun run({sim.devicePath(), "reset"});
     ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine)) << run.output();

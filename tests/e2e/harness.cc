@@ -7,27 +7,22 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "os_layer.h"
 
 extern char** environ;
 
 namespace e2e {
-
 namespace {
 
-// Time after the prompt's terminal switch before a key is typed: the
-// program first throws away keys typed too early, and this key must not be
-// one of them.
+// An operator types a moment after the prompt has switched the terminal to
+// single keys; keys typed earlier are thrown away by the program.
 constexpr int kKeySettleMs = 150;
 constexpr int kRawModeWaitMs = 3000;
 constexpr int kSimStartMs = 5000;
-constexpr int kSimStopMs = 3000;
 constexpr int kDrainMs = 2000;
 
 int Remaining(int64_t deadline) {
@@ -35,20 +30,13 @@ int Remaining(int64_t deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
-void SleepMs(int milliseconds) {
-  timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
-  while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
-  }
-}
-
 void CloseFd(int* fd) {
   if (*fd >= 0) close(*fd);
   *fd = -1;
 }
 
-// The environment of the program under test: ours, plus the parity preload
-// library when asked (a sanitizer runtime then does not come first, which
-// it accepts when told so).
+// Our environment, with the parity preload library in front when asked (a
+// sanitizer runtime then no longer comes first, which it must be told).
 std::vector<std::string> ChildEnvironment(bool parityPreload) {
   std::vector<std::string> environment;
   std::string preload, asanOptions;
@@ -78,9 +66,9 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
-// Starts program in a session of its own with the given standard streams
-// and, when consolePath is not empty, that terminal as its controlling
-// terminal. Every descriptor of ours is close-on-exec.
+// Starts a program in a session of its own with these standard streams and,
+// unless consolePath is empty, that terminal as its controlling terminal.
+// Every descriptor of ours is close-on-exec.
 pid_t Spawn(std::vector<std::string> arguments, std::vector<std::string> environment, int input,
             int output, int errors, const std::string& consolePath) {
   std::vector<char*> argv = Pointers(arguments);
@@ -102,17 +90,12 @@ pid_t Spawn(std::vector<std::string> arguments, std::vector<std::string> environ
   _exit(127);
 }
 
-bool MakePipe(int ends[2]) { return pipe2(ends, O_CLOEXEC) == 0; }
-
-// Reads what is there; false at end of file or on an error.
+// Appends what is there; false at the end of the stream.
 bool ReadAvailable(int fd, std::string* into) {
   char buffer[4096];
   const ssize_t count = read(fd, buffer, sizeof buffer);
-  if (count > 0) {
-    into->append(buffer, static_cast<size_t>(count));
-    return true;
-  }
-  return count < 0 && (errno == EINTR || errno == EAGAIN);
+  if (count > 0) into->append(buffer, static_cast<size_t>(count));
+  return count > 0 || (count < 0 && (errno == EINTR || errno == EAGAIN));
 }
 
 }  // namespace
@@ -122,31 +105,21 @@ const char kBanner[] =
     "Configures Bluetooth serial adapters over a serial port\n";
 const char kPromptLine[] = "\nClick <ENTER> for OK or Click C for Cancel:\n";
 
-const char* VostrelBinary() { return VOSTREL_BINARY; }
-const char* AdapterSimBinary() { return ADAPTER_SIM_BINARY; }
-
-// ---------------------------------------------------------------------------
-// AdapterSim
-
 AdapterSim::AdapterSim(const std::vector<std::string>& options) {
   int input[2], output[2];
-  if (!MakePipe(input) || !MakePipe(output)) {
-    error_ = std::string("no pipe: ") + std::strerror(errno);
+  if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
+    error_ = "no pipe";
     return;
   }
-  std::vector<std::string> arguments = {AdapterSimBinary()};
+  std::vector<std::string> arguments = {ADAPTER_SIM_BINARY};
   arguments.insert(arguments.end(), options.begin(), options.end());
   pid_ = Spawn(arguments, ChildEnvironment(false), input[0], output[1], STDERR_FILENO, "");
   close(input[0]);
   close(output[1]);
   toSim_ = input[1];
   fromSim_ = output[0];
-  if (pid_ < 0) {
-    error_ = std::string("fork: ") + std::strerror(errno);
-    return;
-  }
   std::string path;
-  if (!ReadLine(&path, kSimStartMs) || path.empty() || path[0] != '/') {
+  if (pid_ < 0 || !ReadLine(&path, kSimStartMs) || path.empty() || path[0] != '/') {
     error_ = "adapter-sim did not name its device (got \"" + path + "\")";
     return;
   }
@@ -154,20 +127,12 @@ AdapterSim::AdapterSim(const std::vector<std::string>& options) {
 }
 
 AdapterSim::~AdapterSim() {
-  CloseFd(&toSim_);  // adapter-sim ends when its input closes
-  if (pid_ > 0) {
-    const int64_t deadline = platform::OsMonotonicMs() + kSimStopMs;
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (Remaining(deadline) == 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        break;
-      }
-      SleepMs(5);
-    }
-  }
+  CloseFd(&toSim_);
   CloseFd(&fromSim_);
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
 }
 
 bool AdapterSim::ReadLine(std::string* line, int timeoutMs) {
@@ -179,17 +144,13 @@ bool AdapterSim::ReadLine(std::string* line, int timeoutMs) {
       pending_.erase(0, end + 1);
       return true;
     }
-    if (fromSim_ < 0) return false;
     pollfd ready{fromSim_, POLLIN, 0};
-    const int count = poll(&ready, 1, Remaining(deadline));
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return false;
+    if (fromSim_ < 0 || poll(&ready, 1, Remaining(deadline)) <= 0) return false;
     if (!ReadAvailable(fromSim_, &pending_)) CloseFd(&fromSim_);
   }
 }
 
 std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
-  if (toSim_ < 0) return "";
   const std::string text = line + "\n";
   if (write(toSim_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return "";
   const int64_t deadline = platform::OsMonotonicMs() + timeoutMs;
@@ -201,9 +162,6 @@ std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
   return "";
 }
 
-// ---------------------------------------------------------------------------
-// ProgramRun
-
 ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptions& options) {
   std::string consolePath;
   if (options.console) {
@@ -211,12 +169,11 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptio
     if (console_ < 0 || grantpt(console_) != 0 || unlockpt(console_) != 0) return;
     consolePath = ptsname(console_);
     consoleSlave_ = open(consolePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (consoleSlave_ < 0) return;
   }
   const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
   int output[2], errors[2];
-  if (nothing < 0 || !MakePipe(output) || !MakePipe(errors)) return;
-  std::vector<std::string> argv = {VostrelBinary()};
+  if (nothing < 0 || pipe2(output, O_CLOEXEC) != 0 || pipe2(errors, O_CLOEXEC) != 0) return;
+  std::vector<std::string> argv = {VOSTREL_BINARY};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   pid_ = Spawn(argv, ChildEnvironment(options.parityPreload), nothing, output[1], errors[1],
                consolePath);
@@ -239,28 +196,23 @@ ProgramRun::~ProgramRun() {
 }
 
 bool ProgramRun::Pump(int timeoutMs) {
-  pollfd fds[3] = {{stdoutPipe_, POLLIN, 0}, {stderrPipe_, POLLIN, 0}, {console_, POLLIN, 0}};
   if (stdoutPipe_ < 0 && stderrPipe_ < 0) return false;
-  const int count = poll(fds, 3, timeoutMs);
-  if (count <= 0) return true;
+  pollfd fds[3] = {{stdoutPipe_, POLLIN, 0}, {stderrPipe_, POLLIN, 0}, {console_, POLLIN, 0}};
+  if (poll(fds, 3, timeoutMs) <= 0) return true;
   if (fds[0].revents != 0 && !ReadAvailable(stdoutPipe_, &output_)) CloseFd(&stdoutPipe_);
   if (fds[1].revents != 0 && !ReadAvailable(stderrPipe_, &errors_)) CloseFd(&stderrPipe_);
-  // What the terminal shows is not the program's output; it is only read
-  // so that it never fills up.
-  if (fds[2].revents & POLLIN) {
-    std::string shown;
-    ReadAvailable(console_, &shown);
-  }
-  return stdoutPipe_ >= 0 || stderrPipe_ >= 0;
+  // What the terminal shows is read only so that it never fills up.
+  std::string shown;
+  if (fds[2].revents & POLLIN) ReadAvailable(console_, &shown);
+  return true;
 }
 
 bool ProgramRun::Reap(bool wait) {
-  if (exited_) return true;
   int status = 0;
+  if (exited_) return true;
   if (waitpid(pid_, &status, wait ? 0 : WNOHANG) != pid_) return false;
   exited_ = true;
-  if (WIFEXITED(status)) status_ = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) status_ = 128 + WTERMSIG(status);
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return true;
 }
 
@@ -272,15 +224,13 @@ bool ProgramRun::WaitForOutput(const std::string& text, int timeoutMs) {
       matchedUpTo_ = found + text.size();
       return true;
     }
-    if (!started() || Remaining(deadline) == 0) return false;
-    if (!Pump(Remaining(deadline))) return false;
+    if (!started() || Remaining(deadline) == 0 || !Pump(Remaining(deadline))) return false;
   }
 }
 
 void ProgramRun::Type(const std::string& keys) {
-  if (console_ < 0) return;
-  // Wait until the prompt has put the terminal into single-key mode, then a
-  // little longer, as an operator would.
+  // As an operator: once the prompt has the terminal in single-key mode,
+  // and a moment later.
   const int64_t deadline = platform::OsMonotonicMs() + kRawModeWaitMs;
   termios settings{};
   while (tcgetattr(console_, &settings) == 0 && (settings.c_lflag & ICANON) &&
@@ -309,12 +259,10 @@ int ProgramRun::Finish(int timeoutMs) {
     if (Remaining(deadline) == 0) {
       kill(pid_, SIGKILL);
       Reap(true);
-      status_ = -1;
-      break;
+      return -1;
     }
     Pump(10);
   }
-  // Whatever is still in the pipes, unless something else holds them open.
   const int64_t drained = platform::OsMonotonicMs() + kDrainMs;
   while (Remaining(drained) > 0 && Pump(Remaining(drained))) {
   }

@@ -13,10 +13,6 @@
 // here needs a terminal or standard input in the test process itself.
 namespace e2e {
 
-// Paths of the binaries under test.
-const char* VostrelBinary();
-const char* AdapterSimBinary();
-
 // What every run prints first, and the line under every operator prompt.
 extern const char kBanner[];
 extern const char kPromptLine[];

@@ -5,8 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <iterator>
+#include <cstring>
 
 Pty::Pty() {
   const int fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -32,18 +31,15 @@ bool Pty::Send(const std::string& bytes) const {
 }
 
 termios Pty::Settings() const {
-  termios now{};
+  termios now;
+  std::memset(&now, 0, sizeof now);  // padding too, for SettingsAre
   tcgetattr(masterFd_, &now);
   return now;
 }
 
 bool Pty::SettingsAre(const termios& expected) const {
   const termios now = Settings();
-  return now.c_iflag == expected.c_iflag && now.c_oflag == expected.c_oflag &&
-         now.c_cflag == expected.c_cflag && now.c_lflag == expected.c_lflag &&
-         cfgetispeed(&now) == cfgetispeed(&expected) &&
-         cfgetospeed(&now) == cfgetospeed(&expected) &&
-         std::equal(std::begin(now.c_cc), std::end(now.c_cc), std::begin(expected.c_cc));
+  return std::memcmp(&now, &expected, sizeof now) == 0;
 }
 
 bool Pty::SlaveExclusive() const {

@@ -34,13 +34,18 @@ void ScriptedConsole::EndKeys() { keysActive_ = false; }
 
 bool ScriptedConsole::KeyAvailable() {
   EXPECT_TRUE(keysActive_) << "keys read outside BeginKeys/EndKeys";
-  if (!pending_.empty()) return true;
+  if (!pending_.empty()) {
+    const bool arrived = !answerComing_;
+    answerComing_ = false;
+    return arrived;
+  }
   if (!answerArmed_ && !answers_.empty()) {
     answerArmed_ = true;
     Answer answer = std::move(answers_.front());
     answers_.pop_front();
     if (answer.action) answer.action();
     pending_.insert(pending_.end(), answer.codes.begin(), answer.codes.end());
+    answerComing_ = true;
     return false;
   }
   if (++emptyPolls_ == kMaxEmptyPolls) {

@@ -78,6 +78,11 @@ TEST(PosixConsole, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
     EXPECT_NE(second, 'c');
   }
   EXPECT_FALSE(console.KeyAvailable());
+  // Escape alone, and c after it has been read, are two keys.
+  ASSERT_TRUE(pty.Send("\x1b"));
+  EXPECT_EQ(console.ReadKey(), 27);
+  ASSERT_TRUE(pty.Send("c"));
+  EXPECT_EQ(console.ReadKey(), 'c');
   console.EndKeys();
   EXPECT_TRUE(pty.SettingsAre(original));
 
