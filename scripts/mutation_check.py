@@ -23,7 +23,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build")
-UNIT_TIMEOUT_S = 600
+UNIT_TIMEOUT_S = 300
 E2E_TIMEOUT_S = 1800
 
 
@@ -126,6 +126,8 @@ def failed_names(log):
 
 
 def main():
+    # Stopped from outside, the file being changed is still put back.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped"))
     parser = argparse.ArgumentParser()
     parser.add_argument("--unit-only", action="store_true")
     parser.add_argument("--only", default="")

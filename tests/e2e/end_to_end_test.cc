@@ -39,42 +39,26 @@ void ExpectTranscript(AdapterSim& sim, const Dialogue& dialogue) {
   EXPECT_EQ(run.errors(), "");
 }
 
-const Dialogue* Named(const std::string& name) {
-  for (const Dialogue& dialogue : Dialogues()) {
-    if (dialogue.name == name) return &dialogue;
+// Starts adapter-sim with the first dialogue's bench and runs the
+// dialogues one after the other on it.
+void ExpectTranscripts(const std::vector<std::string>& names) {
+  std::vector<const Dialogue*> dialogues;
+  for (const std::string& name : names) {
+    for (const Dialogue& dialogue : Dialogues()) {
+      if (dialogue.name == name) dialogues.push_back(&dialogue);
+    }
   }
-  ADD_FAILURE() << "no dialogue " << name;
-  return nullptr;
-}
-
-std::vector<Dialogue> RealTimeDialogues() {
-  std::vector<Dialogue> chosen;
-  for (const Dialogue& dialogue : Dialogues()) {
-    if (dialogue.realTime) chosen.push_back(dialogue);
-  }
-  return chosen;
-}
-
-class RealTimeDialogue : public ::testing::TestWithParam<Dialogue> {};
-
-TEST_P(RealTimeDialogue, PrintsTheSameTranscript) {
-  AdapterSim sim(GetParam().bench);
+  ASSERT_EQ(dialogues.size(), names.size());
+  AdapterSim sim(dialogues[0]->bench);
   ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
-  ExpectTranscript(sim, GetParam());
+  for (const Dialogue* dialogue : dialogues) ExpectTranscript(sim, *dialogue);
 }
-
-INSTANTIATE_TEST_SUITE_P(EndToEnd, RealTimeDialogue, ::testing::ValuesIn(RealTimeDialogues()),
-                         [](const auto& info) { return info.param.name; });
 
 TEST(EndToEnd, StatusFindsTheSettingsProgramLeft) {
-  AdapterSim sim;
-  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
-  const Dialogue* program = Named("program_38400_even");
-  const Dialogue* status = Named("status_38400_even");
-  ASSERT_TRUE(program != nullptr && status != nullptr);
-  ExpectTranscript(sim, *program);
-  ExpectTranscript(sim, *status);
+  ExpectTranscripts({"program_38400_even", "status_38400_even"});
 }
+
+TEST(EndToEnd, PairDialogue) { ExpectTranscripts({"pair"}); }
 
 // At a prompt: the terminal is back in line mode however the run ends, and a
 // second run on the same port is turned away meanwhile.

@@ -10,8 +10,8 @@
 // Whole runs of the program against a bench of simulated adapters. The
 // output is compared byte for byte with tests/data/<name>.out; on the
 // virtual clock, what reached the adapters and when with <name>.trace.
-// Dialogues marked realTime also run end to end on a pseudo-terminal and
-// must print the same bytes there.
+// Some also run end to end on a pseudo-terminal and must print the same
+// bytes there.
 
 // What the operator does at one prompt: first the hands (an adapter-sim
 // bench command such as "plug B" or "reset-button", or nothing), then the
@@ -27,7 +27,6 @@ struct Dialogue {
   std::vector<std::string> arguments;  // "PORT" stands for the port
   std::vector<OperatorStep> steps;     // one per prompt, in order
   int exitStatus;
-  bool realTime = false;
   LineFaults faults = {};
   bool console = true;
 };
@@ -41,18 +40,18 @@ inline const std::vector<Dialogue>& Dialogues() {
   const std::vector<std::string> pair{"PORT", "pair"};
   // clang-format off
   static const std::vector<Dialogue> dialogues = {
-      {"status", {"--baud", "38400", "--parity", "odd"}, status, {}, 0, true},
+      {"status", {"--baud", "38400", "--parity", "odd"}, status, {}, 0},
       {"status_master_z10", {"--role", "master", "--set", "O=0"}, {"-z10", "PORT", "status"}, {}, 0},
       {"status_spp02_odd_replies", {"--firmware", "SPP_02", "--ignore-query", "N", "--reply", "E=5",
           "--reply", "Q=0junk", "--reply", "H=x1", "--reply", "B=" + std::string(79, 'b') + "BB-cut"},
        status, {}, 0},
       {"status_spp03_newer", {"--firmware", "SPP_03", "--newer-build"}, status, {}, 0},
       {"status_38400_even", {"--baud", "38400", "--parity", "even", "--name", "Bench"}, status, {}, 0},
-      {"status_9600_refused", {"--baud", "38400"}, {"-z5", "PORT", "status"}, {}, 0, false, {9600}},
+      {"status_9600_refused", {"--baud", "38400"}, {"-z5", "PORT", "status"}, {}, 0, {9600}},
       {"status_deaf_until_reset", {"--deaf-until-reset", "--baud", "57600"}, status,
        {{"reset-button", "\r"}}, 0},
-      {"status_no_adapter_no_console", {"--plugged", "none"}, status, {}, 5, false, {}, false},
-      {"status_port_vanishes", {}, status, {}, 4, false, {0, 60}},
+      {"status_no_adapter_no_console", {"--plugged", "none"}, status, {}, 5, {}, false},
+      {"status_port_vanishes", {}, status, {}, 4, {0, 60}},
       {"program_all", {}, {"-cEnabled", "-d0123456789AB", "-kTwo", "-l38400", "-mEven", "-nBench",
           "-oEnabled", "-p5678", "-rMaster", "-xEnabled", "PORT", "program"}, {}, 0},
       {"program_spp02", {"--firmware", "SPP_02"},
@@ -62,8 +61,8 @@ inline const std::vector<Dialogue>& Dialogues() {
       {"program_role_unreadable", {"--ignore-query", "R"}, {"-oEnabled", "PORT", "program"}, {}, 3},
       {"program_write_refused", {"--refuse-write", "N"}, {"-z5", "-nBench", "-p5678", "PORT", "program"},
        {}, 3},
-      {"program_baud_refused", {}, {"-z5", "-l57600", "PORT", "program"}, {}, 4, false, {57600}},
-      {"pair", {"--adapter", "B"}, pair, {enter, {"plug B", "\r"}, {"plug A", "\r"}}, 0, true},
+      {"program_baud_refused", {}, {"-z5", "-l57600", "PORT", "program"}, {}, 4, {57600}},
+      {"pair", {"--adapter", "B"}, pair, {enter, {"plug B", "\r"}, {"plug A", "\r"}}, 0},
       {"pair_given_options", {"--adapter", "B"}, {"-l9600", "-oEnabled", "-rSlave", "-d0123456789AB",
           "-nPaired", "-p4321", "PORT", "pair"}, {enter, {"plug B", "\r"}, {"plug A", "\r"}}, 0},
       {"pair_wrong_adapters", {"--adapter", "B", "--adapter", "C"}, pair,
@@ -79,8 +78,7 @@ inline const std::vector<Dialogue>& Dialogues() {
       {"reset_walk", {"--baud", "57600", "--parity", "odd", "--stop", "two"}, {"PORT", "reset"},
        {enter}, 0},
       {"reset_no_adapter", {"--plugged", "none"}, {"PORT", "reset"}, {enter}, 3},
-      {"reset_19200_refused", {"--baud", "9600"}, {"-z5", "PORT", "reset"}, {enter}, 3, false,
-       {19200}},
+      {"reset_19200_refused", {"--baud", "9600"}, {"-z5", "PORT", "reset"}, {enter}, 3, {19200}},
       {"reset_cancelled", {}, {"PORT", "reset"}, {{"", "c"}}, 5},
   };
   // clang-format on

@@ -27,7 +27,7 @@ class SimulatedAdapterTest : public ::testing::Test {
   // Lays out the bench as adapter-sim does for these options.
   void SetUpBench(const std::vector<std::string>& simOptions);
   // What the operator's hands do, in adapter-sim's words: "plug B",
-  // "unplug", "reset-button", "vanish".
+  // "unplug", "reset-button".
   void Hands(const std::string& action);
   // Runs the whole program for these arguments, as main does; returns its
   // exit status.

@@ -16,48 +16,46 @@ namespace {
 using FirmwareTest = SimulatedAdapterTest;
 
 TEST_F(FirmwareTest, EachVersionSwitchesItsRegistersOnOrOff) {
-  struct Case {
-    std::string firmware;
-    bool newerBuild;
-    const char* used;
-    const char* registers;  // those of C, K, M and X it has
+  // Firmware text (with "+" the newer build), the version used, and which
+  // of C, K, M and X it has. One after the other, so that each row also
+  // undoes the one before.
+  const char* const cases[][3] = {
+      {"v4.22", "v4.22", "CKMX"},
+      {"SPP_02", "SPP_02", ""},
+      {"SPP_03", "SPP_03", "KM"},
+      {"SPP_03+", "SPP_03[New]", "CKM"},
+      {"v4.12", "v4.12", "CKMX"},
+      {"SPP_02", "SPP_02", ""},
+      {"v4.13", "v4.13", "CKMX"},
+      {"v4.15", "v4.15", "CKMX"},
+      {"v4.18", "v4.18", "CKMX"},
+      {"v4.19", "v4.19", "CKMX"},
+      {"v4.20", "v4.20", "CKMX"},
+      {"v4.21", "v4.21", "CKMX"},
+      {"SPP_02", "SPP_02", ""},
+      {"v9.99", "v4.22", "CKMX"},
+      {"SPP_03[New]", "SPP_03[New]", "CKM"},
   };
-  // One after the other, so that each row also undoes the one before.
-  const Case cases[] = {
-      {"v4.22", false, "v4.22", "CKMX"},
-      {"SPP_02", false, "SPP_02", ""},
-      {"SPP_03", false, "SPP_03", "KM"},
-      {"SPP_03", true, "SPP_03[New]", "CKM"},
-      {"v4.12", false, "v4.12", "CKMX"},
-      {"SPP_02", false, "SPP_02", ""},
-      {"v4.13", false, "v4.13", "CKMX"},
-      {"v4.15", false, "v4.15", "CKMX"},
-      {"v4.18", false, "v4.18", "CKMX"},
-      {"v4.19", false, "v4.19", "CKMX"},
-      {"v4.20", false, "v4.20", "CKMX"},
-      {"v4.21", false, "v4.21", "CKMX"},
-      {"SPP_02", false, "SPP_02", ""},
-      {"v9.99", false, "v4.22", "CKMX"},
-      {"SPP_03[New]", false, "SPP_03[New]", "CKM"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     sim::AdapterConfig config;
-    config.firmware = c.firmware;
-    config.newerBuild = c.newerBuild;
+    config.firmware = c[0];
+    config.newerBuild = config.firmware.back() == '+';
+    if (config.newerBuild) config.firmware.pop_back();
     AddAdapter("A", config);
     output_.clear();
-    ASSERT_EQ(IdentifyFirmware(port_), kResultOk) << c.firmware;
+    ASSERT_EQ(IdentifyFirmware(port_), kResultOk) << c[0];
     std::string registers;
     for (const int index : {kRegFlowControl, kRegStopBits, kRegParity, kRegEscapeMode}) {
       const uint32_t flags = SettingsTable[index].flags & (SettingShown | SettingWritable);
-      if (flags == (SettingShown | SettingWritable)) registers += SettingsTable[index].letter;
-      EXPECT_TRUE(flags == 0 || flags == (SettingShown | SettingWritable)) << c.firmware;
+      if (flags != 0)
+        registers += SettingsTable[index].letter +
+                     std::string(flags == (SettingShown | SettingWritable) ? "" : "?");
     }
-    EXPECT_EQ(registers, c.registers) << c.firmware;
-    EXPECT_EQ(std::string(FirmwareTable[FirmwareIndex]), c.used);
+    EXPECT_EQ(registers, c[2]) << c[0];
+    EXPECT_STREQ(FirmwareTable[FirmwareIndex], c[1]);
     // Ahead of the line: what the probe of C showed, if there was one.
     EXPECT_EQ(output_.substr(output_.find("Firmware")),
-              std::string("Firmware interface used - Version: ") + c.used + "\r\n");
+              std::string("Firmware interface used - Version: ") + c[1] + "\r\n");
   }
 }
 
