@@ -16,17 +16,10 @@ namespace {
 using e2e::AdapterSim;
 using e2e::ProgramRun;
 
-std::vector<std::string> WithPort(std::vector<std::string> arguments, const std::string& port) {
-  for (std::string& argument : arguments) {
-    if (argument == "PORT") argument = port;
-  }
-  return arguments;
-}
-
 // Runs the dialogue as an operator would and expects the bytes of its
 // virtual-clock transcript.
 void ExpectTranscript(AdapterSim& sim, const Dialogue& dialogue) {
-  ProgramRun run(WithPort(dialogue.arguments, sim.devicePath()));
+  ProgramRun run(ArgumentsFor(dialogue, sim.devicePath()));
   for (const OperatorStep& step : dialogue.steps) {
     ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine)) << run.output();
     if (!step.hands.empty()) {

@@ -35,35 +35,23 @@ void CloseFd(int* fd) {
   *fd = -1;
 }
 
-// Our environment, with the parity preload library in front when asked (a
-// sanitizer runtime then no longer comes first, which it must be told).
+// Our environment, with the parity preload library when asked (a sanitizer
+// runtime then no longer comes first, which it must be told).
 std::vector<std::string> ChildEnvironment(bool parityPreload) {
   std::vector<std::string> environment;
-  std::string preload, asanOptions;
+  if (parityPreload) {
+    const char* asanOptions = getenv("ASAN_OPTIONS");
+    environment = {std::string("LD_PRELOAD=") + PARITY_PRELOAD_LIBRARY,
+                   std::string("ASAN_OPTIONS=verify_asan_link_order=0:") +
+                       (asanOptions != nullptr ? asanOptions : "")};
+  }
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string variable = *entry;
-    if (variable.rfind("LD_PRELOAD=", 0) == 0) {
-      preload = variable.substr(11);
-    } else if (variable.rfind("ASAN_OPTIONS=", 0) == 0) {
-      asanOptions = variable.substr(13);
-    } else {
-      environment.push_back(variable);
-    }
+    const bool replaced =
+        variable.rfind("LD_PRELOAD=", 0) == 0 || variable.rfind("ASAN_OPTIONS=", 0) == 0;
+    if (!(parityPreload && replaced)) environment.push_back(variable);
   }
-  if (parityPreload) {
-    preload = std::string(PARITY_PRELOAD_LIBRARY) + (preload.empty() ? "" : ":" + preload);
-    asanOptions = "verify_asan_link_order=0" + (asanOptions.empty() ? "" : ":" + asanOptions);
-  }
-  if (!preload.empty()) environment.push_back("LD_PRELOAD=" + preload);
-  if (!asanOptions.empty()) environment.push_back("ASAN_OPTIONS=" + asanOptions);
   return environment;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(&text[0]);
-  pointers.push_back(nullptr);
-  return pointers;
 }
 
 // Starts a program in a session of its own with these standard streams and,
@@ -71,8 +59,11 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 // Every descriptor of ours is close-on-exec.
 pid_t Spawn(std::vector<std::string> arguments, std::vector<std::string> environment, int input,
             int output, int errors, const std::string& consolePath) {
-  std::vector<char*> argv = Pointers(arguments);
-  std::vector<char*> envp = Pointers(environment);
+  std::vector<char*> argv, envp;
+  for (std::string& argument : arguments) argv.push_back(&argument[0]);
+  for (std::string& variable : environment) envp.push_back(&variable[0]);
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
   const char* console = consolePath.empty() ? nullptr : consolePath.c_str();
   const pid_t pid = fork();
   if (pid != 0) return pid;

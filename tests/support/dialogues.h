@@ -31,6 +31,13 @@ struct Dialogue {
   bool console = true;
 };
 
+// The dialogue's arguments with the port named.
+inline std::vector<std::string> ArgumentsFor(const Dialogue& dialogue, const std::string& port) {
+  std::vector<std::string> arguments = dialogue.arguments;
+  for (std::string& argument : arguments) argument = argument == "PORT" ? port : argument;
+  return arguments;
+}
+
 // Test names show the dialogue's name alone.
 inline void PrintTo(const Dialogue& dialogue, std::ostream* out) { *out << dialogue.name; }
 

@@ -14,9 +14,7 @@ namespace {
 using AtExchangeTest = SimulatedAdapterTest;
 
 TEST_F(AtExchangeTest, OnlyFirmwareV418IsTrustedWithAWriteOfHWithoutOk) {
-  sim::AdapterConfig config;
-  config.firmware = "v4.18";  // never acknowledges a write of H
-  AddAdapter("A", config);
+  SetUpBench({"--firmware", "v4.18"});  // never acknowledges a write of H
   for (const int firmware : {kFirmwareV418, kFirmwareV418 + 1}) {
     FirmwareIndex = firmware;
     EXPECT_EQ(SendAndAwaitOk(port_, "ATH0\r"),
@@ -25,7 +23,7 @@ TEST_F(AtExchangeTest, OnlyFirmwareV418IsTrustedWithAWriteOfHWithoutOk) {
 }
 
 TEST_F(AtExchangeTest, PurgeDropsWhatWasAlreadyPolled) {
-  AddAdapter("A");
+  SetUpBench({});
   PortPutByte(port_, 'A');  // echoed at once
   PortPoll(port_, 0, 0);
   PortPurgeInput(port_);

@@ -24,12 +24,8 @@ TEST_P(DialogueTest, MatchesItsTranscript) {
       if (!step.hands.empty()) Hands(step.hands);
     });
   }
-  std::vector<std::string> arguments = dialogue.arguments;
-  for (std::string& argument : arguments) {
-    if (argument == "PORT") argument = "COM1";
-  }
 
-  EXPECT_EQ(RunProgram(arguments), dialogue.exitStatus);
+  EXPECT_EQ(RunProgram(ArgumentsFor(dialogue, "COM1")), dialogue.exitStatus);
 
   EXPECT_EQ(console.promptsShown(), static_cast<int>(dialogue.steps.size()) + !dialogue.console);
   EXPECT_FALSE(console.keysActive());
