@@ -10,7 +10,7 @@ build of the tests or a test fails, "survived" otherwise; a change whose
 original text is no longer in the file (the code moved on) is reported as
 "missing" and skipped.
 
-Usage: scripts/mutation_check.py [--unit-only] [--only ID[,ID...]]
+Usage: scripts/mutation_check.py [--unit-only] [--only ID[,ID...]] [--from ID]
                                  [--e2e-exclude REGEX] [--out FILE]
 """
 
@@ -60,8 +60,10 @@ def parse_mutations(path):
 
 def run(command, timeout):
     """Runs command quietly; returns (passed, last lines of its output)."""
+    # Test output may hold any byte (the adapter's garbage at wrong settings).
     process = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.PIPE,
-                               stderr=subprocess.STDOUT, text=True, start_new_session=True)
+                               stderr=subprocess.STDOUT, encoding="utf-8", errors="replace",
+                               start_new_session=True)
     try:
         output, _ = process.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -131,6 +133,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--unit-only", action="store_true")
     parser.add_argument("--only", default="")
+    parser.add_argument("--from", dest="first", type=int, default=1)
     parser.add_argument("--e2e-exclude", default="")
     parser.add_argument("--list", default=os.path.join(ROOT, "scripts", "mutations.txt"))
     parser.add_argument("--out", default="")
@@ -140,6 +143,7 @@ def main():
     if args.only:
         wanted = {int(i) for i in args.only.split(",")}
         mutations = [m for m in mutations if m["id"] in wanted]
+    mutations = [m for m in mutations if m["id"] >= args.first]
 
     subprocess.run(["cmake", "-S", ROOT, "-B", BUILD, "-G", "Ninja",
                     "-DCMAKE_BUILD_TYPE=Debug", "-DVOSTREL_SANITIZE=OFF"],
