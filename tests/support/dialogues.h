@@ -65,6 +65,7 @@ inline const std::vector<Dialogue>& Dialogues() {
        {"-cEnabled", "-kTwo", "-mOdd", "-xEnabled", "-nOld", "PORT", "program"}, {}, 0},
       {"program_38400_even", {}, {"-l38400", "-mEven", "-nBench", "PORT", "program"}, {}, 0},
       {"program_autoconnect_on_slave", {}, {"-oEnabled", "-nBench", "PORT", "program"}, {}, 0},
+      {"program_autoconnect_odd_role", {"--reply", "R=2"}, {"-oEnabled", "PORT", "program"}, {}, 0},
       {"program_role_unreadable", {"--ignore-query", "R"}, {"-oEnabled", "PORT", "program"}, {}, 3},
       {"program_write_refused", {"--refuse-write", "N"}, {"-z5", "-nBench", "-p5678", "PORT", "program"},
        {}, 3},
