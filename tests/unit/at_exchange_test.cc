@@ -26,6 +26,9 @@ TEST_F(AtExchangeTest, PurgeDropsWhatWasAlreadyPolled) {
   SetUpBench({});
   PortPutByte(port_, 'A');  // echoed at once
   PortPoll(port_, 0, 0);
+  EXPECT_EQ(PortGetByte(port_), 'A');
+  PortPutByte(port_, 'A');
+  PortPoll(port_, 0, 0);
   PortPurgeInput(port_);
   EXPECT_EQ(PortGetByte(port_), -1);
 }
