@@ -16,6 +16,8 @@ constexpr ResultCode kResultNoAnswer = 0x30000;  // adapter silent or refused a 
 // MULTIPAIR.INI is missing, unreadable, unwritable, malformed or lacks the
 // slave asked for.
 constexpr ResultCode kResultRecordProblem = 0x50000;
+// The command lacks an argument it needs (exit status only).
+constexpr ResultCode kResultUsage = 0x60000;
 constexpr ResultCode kResultCancelled = INT32_MIN;  // 0x80000000
 
 #endif

@@ -110,17 +110,25 @@ std::string FormatSlaveRecord(const SlaveRecord& record) {
   return text;
 }
 
-void RecordSlave(SlaveRecord* record, const std::string& address, const std::string& name) {
+SlaveRecord NewSlaveRecord(const std::string& masterAddress) {
+  SlaveRecord record;
+  record.masterAddress = AddressFrom(masterAddress);
+  return record;
+}
+
+RecordedSlave RecordSlave(SlaveRecord* record, const std::string& address,
+                          const std::string& name) {
   const std::string upper = AddressFrom(address);
   const std::string trimmed = Trimmed(name);
   const std::string recordedName = trimmed.empty() ? upper : trimmed;
   for (RecordedSlave& slave : record->slaves) {
     if (slave.address == upper) {
       slave.name = recordedName;
-      return;
+      return slave;
     }
   }
   record->slaves.push_back(RecordedSlave{upper, recordedName});
+  return record->slaves.back();
 }
 
 std::vector<RecordedSlave> SlavesNamed(const SlaveRecord& record, const std::string& name) {

@@ -30,9 +30,13 @@ bool ParseSlaveRecord(const std::string& text, SlaveRecord* record, std::string*
 // The text form of record, as ParseSlaveRecord reads it back.
 std::string FormatSlaveRecord(const SlaveRecord& record);
 
+// An empty record of the slaves of masterAddress.
+SlaveRecord NewSlaveRecord(const std::string& masterAddress);
+
 // Adds a slave, or gives a slave already recorded under this address its
 // new name in its old place. A blank name records the address as the name.
-void RecordSlave(SlaveRecord* record, const std::string& address, const std::string& name);
+// Returns the slave as recorded.
+RecordedSlave RecordSlave(SlaveRecord* record, const std::string& address, const std::string& name);
 
 // The slaves recorded under name, compared without regard to case.
 std::vector<RecordedSlave> SlavesNamed(const SlaveRecord& record, const std::string& name);

@@ -19,6 +19,10 @@ ResultCode Problem(const std::string& message) {
   return kResultRecordProblem;
 }
 
+ResultCode NotWritten(const std::string& path, const std::string& reason) {
+  return Problem(path + " was not written: " + reason);
+}
+
 ResultCode Unreadable(const std::string& reason) {
   return Problem(std::string(kSlaveRecordPath) + " cannot be read: " + reason);
 }
@@ -68,16 +72,18 @@ ResultCode SaveSlaveRecord(const SlaveRecord& record) {
   if (platform::ReplaceFileWhole(kSlaveRecordPath, FormatSlaveRecord(record), &error)) {
     return kResultOk;
   }
-  return Problem(std::string(kSlaveRecordPath) + " was not written: " + error);
+  return NotWritten(kSlaveRecordPath, error);
 }
 
-ResultCode BackUpSlaveRecord() {
+ResultCode BackUpSlaveRecord(const std::string& oldMaster) {
   std::string text, error;
   bool found = false;
-  if (!ReadWholeFile(&text, &found, &error)) {
-    return Unreadable(error);
-  }
+  if (!ReadWholeFile(&text, &found, &error)) return Unreadable(error);
   if (!found) return kResultOk;
-  if (platform::ReplaceFileWhole(kBackupPath, text, &error)) return kResultOk;
-  return Problem(std::string(kBackupPath) + " was not written: " + error);
+  if (!platform::ReplaceFileWhole(kBackupPath, text, &error)) {
+    return NotWritten(kBackupPath, error);
+  }
+  ConsoleMessage(std::string(kSlaveRecordPath) + " held the slaves of master " + oldMaster +
+                 "; it was copied to " + kBackupPath);
+  return kResultOk;
 }

@@ -1,6 +1,8 @@
 #ifndef VOSTREL_OPERATIONS_SLAVE_RECORD_FILE_H
 #define VOSTREL_OPERATIONS_SLAVE_RECORD_FILE_H
 
+#include <string>
+
 #include "result_code.h"
 #include "slave_record.h"
 
@@ -20,7 +22,8 @@ ResultCode CheckSlaveRecordWritable();
 ResultCode SaveSlaveRecord(const SlaveRecord& record);
 
 // Copies the file, byte for byte, to MULTIPAIR.INI.bak before it is given
-// to another master; the file itself stays in place.
-ResultCode BackUpSlaveRecord();
+// to another master than oldMaster, and says so; the file itself stays in
+// place.
+ResultCode BackUpSlaveRecord(const std::string& oldMaster);
 
 #endif

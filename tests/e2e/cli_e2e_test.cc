@@ -81,15 +81,10 @@ TEST(CommandLineE2e, UnknownCommandWord) {
   EXPECT_EQ(sim.ReceivedText(), "");
 }
 
-TEST(CommandLineE2e, VersionAndMultipointCommands) {
+TEST(CommandLineE2e, Version) {
   const auto version = RunVostrel({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.output, kBanner);
-  for (const char* command : {"multipair", "connect", "DISCONNECT"}) {
-    const auto run = RunVostrel({kMissingPort, command});
-    EXPECT_EQ(run.status, 6) << command;
-    EXPECT_EQ(run.output, kBanner + "Multipoint connections are not supported by this version\r\n");
-  }
 }
 
 TEST(CommandLineE2e, SecondInstanceOnTheSamePortIsTurnedAway) {

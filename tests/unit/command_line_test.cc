@@ -116,18 +116,10 @@ TEST_F(CommandLineTest, EachSituationHasItsExitStatus) {
       {{"-z6", "COM3"}, kExitSuccess, "", "COM3"},
       {{"COM1", "frobnicate"}, kExitUsage, "Invalid Command\r\n", nullptr},
       {{"COM1", "-l38400"}, kExitUsage, "Invalid Command\r\n", nullptr},
-      {{"COM1", "multipair"},
-       kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n",
-       nullptr},
-      {{"COM1", "Connect", "Slave01"},
-       kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n",
-       nullptr},
-      {{"COM1", "DISCONNECT"},
-       kExitMultipointUnsupported,
-       "Multipoint connections are not supported by this version\r\n",
-       nullptr},
+      {{"COM1", "connect"},
+       kExitUsage,
+       "Name a slave recorded in MULTIPAIR.INI, or give its address with -d\r\n",
+       "COM1"},
   };
   const std::string usage = ReadFile(TEST_DATA_DIR "/usage.txt");
   for (const Situation& situation : situations) {
@@ -172,6 +164,8 @@ TEST(ExitStatusTest, ResultsMapToTheDocumentedStatuses) {
   EXPECT_EQ(ExitStatusFor(kResultNoSettingAnswered), kExitAdapterFailed);
   EXPECT_EQ(ExitStatusFor(kResultLibraryError + 22), kExitPortFailed);
   EXPECT_EQ(ExitStatusFor(kResultLibraryError + kResultNoAnswer), kExitAdapterFailed);
+  EXPECT_EQ(ExitStatusFor(kResultRecordProblem), kExitRecordProblem);
+  EXPECT_EQ(ExitStatusFor(kResultUsage), kExitUsage);
 }
 
 }  // namespace

@@ -7,12 +7,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "captured_output_test.h"
 #include "file_replace.h"
+#include "scratch_directory.h"
 #include "slave_record_file.h"
 
 namespace {
@@ -88,27 +87,11 @@ class SlaveRecordFileTest : public CapturedOutputTest {
  protected:
   void SetUp() override {
     CapturedOutputTest::SetUp();
-    char folder[] = "/tmp/slave-record-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
-    ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
-    ASSERT_EQ(chdir(folder), 0);
+    ASSERT_FALSE(scratch_.path().empty());
   }
-  void TearDown() override {
-    EXPECT_EQ(chdir(previous_), 0);
-    EXPECT_EQ(std::system(("rm -rf " + folder_).c_str()), 0);
-    CapturedOutputTest::TearDown();
-  }
+  static std::string Contents(const std::string& path) { return ScratchDirectory::Contents(path); }
 
-  static std::string Contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
-
-  std::string folder_;
-  char previous_[4096];
+  ScratchDirectory scratch_;
 };
 
 TEST_F(SlaveRecordFileTest, SavesWholeKeepsTheModeAndBacksUpByteForByte) {
@@ -120,7 +103,7 @@ TEST_F(SlaveRecordFileTest, SavesWholeKeepsTheModeAndBacksUpByteForByte) {
   bool found = false;
   ASSERT_EQ(LoadSlaveRecord(&record, &found), kResultOk);
   EXPECT_TRUE(found);
-  ASSERT_EQ(BackUpSlaveRecord(), kResultOk);
+  ASSERT_EQ(BackUpSlaveRecord("001A7DDA7113"), kResultOk);
   RecordSlave(&record, "001A7DDA7114", "Slave01");
   ASSERT_EQ(SaveSlaveRecord(record), kResultOk);
 
@@ -130,7 +113,9 @@ TEST_F(SlaveRecordFileTest, SavesWholeKeepsTheModeAndBacksUpByteForByte) {
   ASSERT_EQ(stat(kSlaveRecordPath, &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
   EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 2"), 0) << "a temporary file was left";
-  EXPECT_EQ(output_, "");
+  EXPECT_EQ(output_,
+            "MULTIPAIR.INI held the slaves of master 001A7DDA7113; it was copied to "
+            "MULTIPAIR.INI.bak\r\n");
 }
 
 TEST_F(SlaveRecordFileTest, FailedRenameLeavesNoTemporaryFile) {
@@ -147,7 +132,7 @@ TEST_F(SlaveRecordFileTest, MissingFileIsEmptyButAVanishedDirectoryCannotBeWritt
   bool found = true;
   EXPECT_EQ(LoadSlaveRecord(&record, &found), kResultOk);
   EXPECT_FALSE(found);
-  ASSERT_EQ(rmdir(folder_.c_str()), 0);
+  ASSERT_EQ(rmdir(scratch_.path().c_str()), 0);
   EXPECT_EQ(CheckSlaveRecordWritable(), kResultRecordProblem);
   EXPECT_EQ(output_, "MULTIPAIR.INI cannot be written here: cannot create MULTIPAIR.INI." +
                          std::to_string(getpid()) + ".tmp: No such file or directory\r\n");
