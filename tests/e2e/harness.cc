@@ -51,9 +51,9 @@ void CloseFd(int* fd) {
 }
 
 // The environment of the program under test: ours, plus the parity preload
-// library when asked (a sanitizer runtime then does not come first, which
-// it accepts when told so).
-std::vector<std::string> ChildEnvironment(bool parityPreload) {
+// library when asked and another test library when given (a sanitizer
+// runtime then does not come first, which it accepts when told so).
+std::vector<std::string> ChildEnvironment(bool parityPreload, const std::string& library = "") {
   std::vector<std::string> environment;
   std::string preload, asanOptions;
   for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -66,8 +66,11 @@ std::vector<std::string> ChildEnvironment(bool parityPreload) {
       environment.push_back(variable);
     }
   }
-  if (parityPreload) {
-    preload = std::string(PARITY_PRELOAD_LIBRARY) + (preload.empty() ? "" : ":" + preload);
+  std::vector<std::string> first;
+  if (parityPreload) first.push_back(PARITY_PRELOAD_LIBRARY);
+  if (!library.empty()) first.push_back(library);
+  for (const std::string& added : first) preload = added + (preload.empty() ? "" : ":" + preload);
+  if (!first.empty()) {
     asanOptions = "verify_asan_link_order=0" + (asanOptions.empty() ? "" : ":" + asanOptions);
   }
   if (!preload.empty()) environment.push_back("LD_PRELOAD=" + preload);
@@ -295,8 +298,8 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptio
   std::vector<std::string> argv = {VostrelBinary()};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   startMs_ = platform::OsMonotonicMs();
-  pid_ = Spawn(argv, ChildEnvironment(options.parityPreload), nothing, output[1], errors[1],
-               consolePath);
+  pid_ = Spawn(argv, ChildEnvironment(options.parityPreload, options.preload), nothing, output[1],
+               errors[1], consolePath);
   close(nothing);
   close(output[1]);
   close(errors[1]);

@@ -84,6 +84,8 @@ struct RunOptions {
   bool console = true;
   // Load the parity preload library, so that adapter-sim sees parity.
   bool parityPreload = true;
+  // Another test library to load into the program first; empty for none.
+  std::string preload;
 };
 
 // One run of VostrelCL: standard output and standard error are collected
