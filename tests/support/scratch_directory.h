@@ -8,19 +8,17 @@
 #include <sstream>
 #include <string>
 
-// A fresh directory under /tmp, made the current one for the object's
-// lifetime (MULTIPAIR.INI lives in the current directory), then removed.
+// A fresh directory under /tmp, the current one for the object's lifetime
+// (MULTIPAIR.INI lives in the current directory), removed afterwards.
 class ScratchDirectory {
  public:
   ScratchDirectory() {
     char path[] = "/tmp/vostrel-scratch-XXXXXX";
-    if (mkdtemp(path) != nullptr) path_ = path;
-    if (getcwd(previous_, sizeof previous_) == nullptr) previous_[0] = '\0';
-    if (path_.empty() || chdir(path_.c_str()) != 0) path_.clear();
+    if (getcwd(previous_, sizeof previous_) && mkdtemp(path) && chdir(path) == 0) path_ = path;
   }
   ~ScratchDirectory() {
-    if (previous_[0] != '\0' && chdir(previous_) != 0) std::abort();
-    if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+    if (path_.empty()) return;
+    if (chdir(previous_) != 0 || std::system(("rm -rf " + path_).c_str()) != 0) std::abort();
   }
   ScratchDirectory(const ScratchDirectory&) = delete;
   ScratchDirectory& operator=(const ScratchDirectory&) = delete;
@@ -30,9 +28,8 @@ class ScratchDirectory {
 
   // A file's bytes; empty when it is missing.
   static std::string Contents(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(file, std::ios::binary).rdbuf();
     return text.str();
   }
   static void Write(const std::string& file, const std::string& text) {
