@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "os_layer.h"
 
@@ -35,21 +38,23 @@ void CloseFd(int* fd) {
   *fd = -1;
 }
 
-// Our environment, with the parity preload library when asked (a sanitizer
-// runtime then no longer comes first, which it must be told).
-std::vector<std::string> ChildEnvironment(bool parityPreload) {
+// Our environment, with the parity preload library when asked and another
+// test library when given (a sanitizer runtime then no longer comes first,
+// which it must be told).
+std::vector<std::string> ChildEnvironment(bool parityPreload, const std::string& library = "") {
   std::vector<std::string> environment;
-  if (parityPreload) {
+  std::string preload = parityPreload ? PARITY_PRELOAD_LIBRARY : "";
+  if (!library.empty()) preload += (preload.empty() ? "" : ":") + library;
+  if (!preload.empty()) {
     const char* asanOptions = getenv("ASAN_OPTIONS");
-    environment = {std::string("LD_PRELOAD=") + PARITY_PRELOAD_LIBRARY,
-                   std::string("ASAN_OPTIONS=verify_asan_link_order=0:") +
-                       (asanOptions != nullptr ? asanOptions : "")};
+    environment = {"LD_PRELOAD=" + preload, std::string("ASAN_OPTIONS=verify_asan_link_order=0:") +
+                                                (asanOptions != nullptr ? asanOptions : "")};
   }
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string variable = *entry;
     const bool replaced =
         variable.rfind("LD_PRELOAD=", 0) == 0 || variable.rfind("ASAN_OPTIONS=", 0) == 0;
-    if (!(parityPreload && replaced)) environment.push_back(variable);
+    if (preload.empty() || !replaced) environment.push_back(variable);
   }
   return environment;
 }
@@ -97,12 +102,16 @@ const char kBanner[] =
 const char kPromptLine[] = "\nClick <ENTER> for OK or Click C for Cancel:\n";
 
 AdapterSim::AdapterSim(const std::vector<std::string>& options) {
+  char logPath[] = "/tmp/adapter-sim-XXXXXX.log";
+  const int log = mkstemps(logPath, 4);
+  if (log >= 0) close(log);
+  logPath_ = logPath;
   int input[2], output[2];
   if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
     error_ = "no pipe";
     return;
   }
-  std::vector<std::string> arguments = {ADAPTER_SIM_BINARY};
+  std::vector<std::string> arguments = {ADAPTER_SIM_BINARY, "--log", logPath_};
   arguments.insert(arguments.end(), options.begin(), options.end());
   pid_ = Spawn(arguments, ChildEnvironment(false), input[0], output[1], STDERR_FILENO, "");
   close(input[0]);
@@ -124,6 +133,7 @@ AdapterSim::~AdapterSim() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
+  unlink(logPath_.c_str());
 }
 
 bool AdapterSim::ReadLine(std::string* line, int timeoutMs) {
@@ -153,6 +163,42 @@ std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
   return "";
 }
 
+std::vector<sim::AdapterReport> AdapterSim::Show() {
+  return sim::ParseBenchReport(Command("show"));
+}
+
+sim::AdapterReport AdapterSim::Registers(const std::string& adapter) {
+  for (const sim::AdapterReport& report : Show()) {
+    if (report.name == adapter) return report;
+  }
+  return sim::AdapterReport();
+}
+
+std::vector<sim::SentByte> AdapterSim::Received() const {
+  std::vector<sim::SentByte> received;
+  std::ifstream log(logPath_);
+  for (std::string line; std::getline(log, line);) {
+    std::istringstream fields(line);
+    long long ms = 0;
+    std::string hex, parity, stop, adapter;
+    sim::SentByte sent{};
+    if (!(fields >> ms >> hex >> sent.host.baud >> parity >> stop >> adapter)) continue;
+    sent.timeMs = ms;
+    sent.byte = static_cast<uint8_t>(std::strtoul(hex.c_str(), nullptr, 16));
+    sent.host.parity = sim::ParityNamed(parity);
+    sent.host.stopBits = sim::StopBitsNamed(stop);
+    sent.adapter = adapter == "-" ? "" : adapter;
+    received.push_back(sent);
+  }
+  return received;
+}
+
+std::string AdapterSim::ReceivedText() const {
+  std::string text;
+  for (const sim::SentByte& sent : Received()) text += static_cast<char>(sent.byte);
+  return text;
+}
+
 ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptions& options) {
   std::string consolePath;
   if (options.console) {
@@ -166,8 +212,8 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptio
   if (nothing < 0 || pipe2(output, O_CLOEXEC) != 0 || pipe2(errors, O_CLOEXEC) != 0) return;
   std::vector<std::string> argv = {VOSTREL_BINARY};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  pid_ = Spawn(argv, ChildEnvironment(options.parityPreload), nothing, output[1], errors[1],
-               consolePath);
+  pid_ = Spawn(argv, ChildEnvironment(options.parityPreload, options.preload), nothing, output[1],
+               errors[1], consolePath);
   close(nothing);
   close(output[1]);
   close(errors[1]);

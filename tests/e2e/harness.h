@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "bench.h"
+#include "bench_report.h"
+
 // Runs the real binaries in real time: adapter-sim serves simulated adapters
 // on a pseudo-terminal, and VostrelCL runs against it with a pseudo-terminal
 // of its own as controlling terminal. Every wait is bounded, and nothing
@@ -36,6 +39,15 @@ class AdapterSim {
   // and returns its answer: every line up to and including "ok" or an
   // "error: ..." line; empty after timeoutMs without one.
   std::string Command(const std::string& line, int timeoutMs = 5000);
+  // Every adapter's registers and line settings, as "show" lists them.
+  std::vector<sim::AdapterReport> Show();
+  // The report of one adapter; an empty report (no name) when absent.
+  sim::AdapterReport Registers(const std::string& adapter);
+  // Every byte adapter-sim received, with the milliseconds since it
+  // started, the host's settings then and the adapter it reached.
+  std::vector<sim::SentByte> Received() const;
+  // The received bytes as text.
+  std::string ReceivedText() const;
 
  private:
   bool ReadLine(std::string* line, int timeoutMs);
@@ -45,6 +57,7 @@ class AdapterSim {
   int fromSim_ = -1;
   std::string pending_;
   std::string devicePath_;
+  std::string logPath_;
   std::string error_;
 };
 
@@ -54,6 +67,8 @@ struct RunOptions {
   bool console = true;
   // Load the parity preload library, so that adapter-sim sees parity.
   bool parityPreload = true;
+  // Another test library to load into the program first; empty for none.
+  std::string preload;
 };
 
 // One run of VostrelCL: standard output and standard error are collected
