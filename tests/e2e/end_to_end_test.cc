@@ -16,24 +16,9 @@ namespace {
 using e2e::AdapterSim;
 using e2e::ProgramRun;
 
-// Runs the dialogue as an operator would and expects the bytes of its
-// virtual-clock transcript.
-void ExpectTranscript(AdapterSim& sim, const Dialogue& dialogue) {
-  ProgramRun run(ArgumentsFor(dialogue, sim.devicePath()));
-  for (const OperatorStep& step : dialogue.steps) {
-    ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine)) << run.output();
-    if (!step.hands.empty()) {
-      EXPECT_EQ(sim.Command(step.hands), "ok\n");
-    }
-    run.Type(step.keys);
-  }
-  EXPECT_EQ(run.Finish(), dialogue.exitStatus);
-  EXPECT_EQ(run.output(), ReadGolden(dialogue.name + ".out"));
-  EXPECT_EQ(run.errors(), "");
-}
-
-// Starts adapter-sim with the first dialogue's bench and runs the
-// dialogues one after the other on it.
+// Runs the dialogues one after the other on one adapter-sim (with the
+// first one's bench), as an operator would, and expects the bytes of their
+// virtual-clock transcripts.
 void ExpectTranscripts(const std::vector<std::string>& names) {
   std::vector<const Dialogue*> dialogues;
   for (const std::string& name : names) {
@@ -44,7 +29,19 @@ void ExpectTranscripts(const std::vector<std::string>& names) {
   ASSERT_EQ(dialogues.size(), names.size());
   AdapterSim sim(dialogues[0]->bench);
   ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
-  for (const Dialogue* dialogue : dialogues) ExpectTranscript(sim, *dialogue);
+  for (const Dialogue* dialogue : dialogues) {
+    ProgramRun run(ArgumentsFor(*dialogue, sim.devicePath()));
+    for (const OperatorStep& step : dialogue->steps) {
+      ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine)) << run.output();
+      if (!step.hands.empty()) {
+        EXPECT_EQ(sim.Command(step.hands), "ok\n");
+      }
+      run.Type(step.keys);
+    }
+    EXPECT_EQ(run.Finish(), dialogue->exitStatus);
+    EXPECT_EQ(run.output(), ReadGolden(dialogue->name + ".out"));
+    EXPECT_EQ(run.errors(), "");
+  }
 }
 
 TEST(EndToEnd, StatusFindsTheSettingsProgramLeft) {

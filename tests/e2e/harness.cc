@@ -11,8 +11,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "os_layer.h"
 
@@ -102,16 +100,12 @@ const char kBanner[] =
 const char kPromptLine[] = "\nClick <ENTER> for OK or Click C for Cancel:\n";
 
 AdapterSim::AdapterSim(const std::vector<std::string>& options) {
-  char logPath[] = "/tmp/adapter-sim-XXXXXX.log";
-  const int log = mkstemps(logPath, 4);
-  if (log >= 0) close(log);
-  logPath_ = logPath;
   int input[2], output[2];
   if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
     error_ = "no pipe";
     return;
   }
-  std::vector<std::string> arguments = {ADAPTER_SIM_BINARY, "--log", logPath_};
+  std::vector<std::string> arguments = {ADAPTER_SIM_BINARY};
   arguments.insert(arguments.end(), options.begin(), options.end());
   pid_ = Spawn(arguments, ChildEnvironment(false), input[0], output[1], STDERR_FILENO, "");
   close(input[0]);
@@ -133,7 +127,6 @@ AdapterSim::~AdapterSim() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  unlink(logPath_.c_str());
 }
 
 bool AdapterSim::ReadLine(std::string* line, int timeoutMs) {
@@ -161,42 +154,6 @@ std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
     if (reply == "ok" || reply.rfind("error:", 0) == 0) return answer;
   }
   return "";
-}
-
-std::vector<sim::AdapterReport> AdapterSim::Show() {
-  return sim::ParseBenchReport(Command("show"));
-}
-
-sim::AdapterReport AdapterSim::Registers(const std::string& adapter) {
-  for (const sim::AdapterReport& report : Show()) {
-    if (report.name == adapter) return report;
-  }
-  return sim::AdapterReport();
-}
-
-std::vector<sim::SentByte> AdapterSim::Received() const {
-  std::vector<sim::SentByte> received;
-  std::ifstream log(logPath_);
-  for (std::string line; std::getline(log, line);) {
-    std::istringstream fields(line);
-    long long ms = 0;
-    std::string hex, parity, stop, adapter;
-    sim::SentByte sent{};
-    if (!(fields >> ms >> hex >> sent.host.baud >> parity >> stop >> adapter)) continue;
-    sent.timeMs = ms;
-    sent.byte = static_cast<uint8_t>(std::strtoul(hex.c_str(), nullptr, 16));
-    sent.host.parity = sim::ParityNamed(parity);
-    sent.host.stopBits = sim::StopBitsNamed(stop);
-    sent.adapter = adapter == "-" ? "" : adapter;
-    received.push_back(sent);
-  }
-  return received;
-}
-
-std::string AdapterSim::ReceivedText() const {
-  std::string text;
-  for (const sim::SentByte& sent : Received()) text += static_cast<char>(sent.byte);
-  return text;
 }
 
 ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptions& options) {

@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "bench.h"
-#include "bench_report.h"
-
 // Runs the real binaries in real time: adapter-sim serves simulated adapters
 // on a pseudo-terminal, and VostrelCL runs against it with a pseudo-terminal
 // of its own as controlling terminal. Every wait is bounded, and nothing
@@ -39,15 +36,6 @@ class AdapterSim {
   // and returns its answer: every line up to and including "ok" or an
   // "error: ..." line; empty after timeoutMs without one.
   std::string Command(const std::string& line, int timeoutMs = 5000);
-  // Every adapter's registers and line settings, as "show" lists them.
-  std::vector<sim::AdapterReport> Show();
-  // The report of one adapter; an empty report (no name) when absent.
-  sim::AdapterReport Registers(const std::string& adapter);
-  // Every byte adapter-sim received, with the milliseconds since it
-  // started, the host's settings then and the adapter it reached.
-  std::vector<sim::SentByte> Received() const;
-  // The received bytes as text.
-  std::string ReceivedText() const;
 
  private:
   bool ReadLine(std::string* line, int timeoutMs);
@@ -57,7 +45,6 @@ class AdapterSim {
   int fromSim_ = -1;
   std::string pending_;
   std::string devicePath_;
-  std::string logPath_;
   std::string error_;
 };
 
