@@ -46,8 +46,8 @@ inline const std::vector<Dialogue>& Dialogues() {
   const OperatorStep enter{"", "\r"};
   const std::vector<std::string> status{"PORT", "status"};
   const std::vector<std::string> pair{"PORT", "pair"};
-  // A master M and slaves S1 to S3 beside an empty port, and the record of
-  // the three once multipaired.
+  // A master M and slaves S1 to S3 beside an empty port, the adapter-sim
+  // options for them with some more, and a record of S1 and S2.
   const std::string master = "001A7DDA7113";
   std::vector<std::string> slaves = {"--plugged", "none", "--adapter", "M",
                                      "--address", master, "--pin",     "5678"};
@@ -56,10 +56,13 @@ inline const std::vector<Dialogue>& Dialogues() {
                   {"--adapter", std::string("S") + slave, "--address",
                    std::string("001A7DDA712") + slave, "--name", std::string("Slave0") + slave});
   }
-  const auto plugged = [&slaves](const std::string& adapter, const std::string& role) {
+  const auto with = [&slaves](const std::vector<std::string>& more) {
     std::vector<std::string> bench = slaves;
-    bench.insert(bench.end(), {"--adapter", adapter, "--role", role, "--plugged", adapter});
+    bench.insert(bench.end(), more.begin(), more.end());
     return bench;
+  };
+  const auto plugged = [&with](const std::string& adapter, const std::string& role) {
+    return with({"--adapter", adapter, "--role", role, "--plugged", adapter});
   };
   const std::string head = "; Slaves paired with one master adapter.\n[Master]\nAddress=" + master;
   const std::string record = head + "\n\n[Slaves]\n001A7DDA7121=Slave01\n001A7DDA7122=Slave02\n";
@@ -110,8 +113,8 @@ inline const std::vector<Dialogue>& Dialogues() {
       {"reset_cancelled", {}, {"PORT", "reset"}, {{"", "c"}}, 5},
       // The master comes back too early, S1 is plugged in twice, S2 keeps its
       // name to itself; a stale entry of S2 is replaced.
-      {"multipair", [&] { auto b = slaves; b.insert(b.end(), {"--adapter", "S2", "--pin", "0000",
-          "--ignore-query", "N"}); return b; }(), {"-nLine 3", "PORT", "multipair"},
+      {"multipair", with({"--adapter", "S2", "--pin", "0000", "--ignore-query", "N"}),
+       {"-nLine 3", "PORT", "multipair"},
        {{"plug M", "\r"}, enter, {"plug S1", "\r"}, enter, {"plug S2", "\r"}, {"plug S3", "\r"},
         {"plug M", "\r"}}, 0, head + "\n[Slaves]\n001A7DDA7120=Old\n001a7dda7122=Stale name\n"},
       {"multipair_another_masters_record_cancelled", slaves, {"PORT", "multipair"},
