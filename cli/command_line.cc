@@ -7,6 +7,8 @@
 #include "decimal_number.h"
 #include "exit_status.h"
 #include "link_establishment.h"
+#include "master_connection.h"
+#include "multipair.h"
 #include "options.h"
 #include "pairing.h"
 #include "port_name.h"
@@ -21,19 +23,25 @@ namespace {
 
 struct Command {
   const char* word;
-  ResultCode (*routine)(int32_t port);  // null: multipoint, not in this version
-  const char* successLine;              // printed with "\n" when the routine returns 0
+  ResultCode (*routine)(int32_t port, const std::string& argument);
+  const char* successLine;  // printed with "\n" when the routine returns 0
 };
+
+// Most commands take no argument and ignore one that is given.
+template <ResultCode (*routine)(int32_t)>
+ResultCode IgnoringArgument(int32_t port, const std::string&) {
+  return routine(port);
+}
 
 // Matched in this order, case-insensitively.
 const Command kCommands[] = {
-    {"status", ShowStatus, nullptr},
-    {"pair", PairAdapters, "Devices Paired"},
-    {"program", ProgramAdapter, "Device Programmed"},
-    {"reset", ResetAdapter, "Device Resetted"},
-    {"disconnect", nullptr, nullptr},
-    {"connect", nullptr, nullptr},
-    {"multipair", nullptr, nullptr},
+    {"status", IgnoringArgument<ShowStatus>, nullptr},
+    {"pair", IgnoringArgument<PairAdapters>, "Devices Paired"},
+    {"program", IgnoringArgument<ProgramAdapter>, "Device Programmed"},
+    {"reset", IgnoringArgument<ResetAdapter>, "Device Resetted"},
+    {"disconnect", IgnoringArgument<DisconnectMaster>, nullptr},
+    {"connect", ConnectMaster, nullptr},
+    {"multipair", IgnoringArgument<MultipairAdapters>, "Devices Multipaired"},
 };
 
 const Command* FindCommand(const char* word) {
@@ -73,14 +81,10 @@ int32_t OpenPort(const std::string& portName) {
   return port;
 }
 
-int RunCommand(const Command& command, const std::string& portName) {
-  if (command.routine == nullptr) {
-    ConsoleMessage("Multipoint connections are not supported by this version");
-    return kExitMultipointUnsupported;
-  }
+int RunCommand(const Command& command, const std::string& portName, const std::string& argument) {
   const int32_t port = OpenPort(portName);
   if (port < 0) return kExitPortFailed;
-  const ResultCode result = command.routine(port);
+  const ResultCode result = command.routine(port, argument);
   // Reads from a port that went away fail one by one; say once what
   // happened rather than let the run look like a success.
   const bool portLost = PortPoll(port, 0, 0) == kPortErrorDeviceGone;
@@ -128,7 +132,7 @@ int RunCommandLine(int argc, const char* const* argv) {
       ConsoleMessage("Invalid Command");
       return kExitUsage;
     }
-    return RunCommand(*command, portName);
+    return RunCommand(*command, portName, next + 2 < argc ? argv[next + 2] : "");
   }
   // The port alone: open and close it, which shows that it can be used.
   const int32_t port = OpenPort(portName);

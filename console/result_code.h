@@ -12,7 +12,12 @@ constexpr ResultCode kResultOk = 0;
 constexpr ResultCode kResultNoSettingAnswered = 2;
 constexpr ResultCode kResultLibraryError = 0x10000;  // plus the port layer's error number
 constexpr ResultCode kResultInvalidOption = 0x20000;
-constexpr ResultCode kResultNoAnswer = 0x30000;     // adapter silent or refused a command
+constexpr ResultCode kResultNoAnswer = 0x30000;  // adapter silent or refused a command
+// MULTIPAIR.INI is missing, unreadable, unwritable, malformed or lacks the
+// slave asked for.
+constexpr ResultCode kResultRecordProblem = 0x50000;
+// The command lacks an argument it needs (exit status only).
+constexpr ResultCode kResultUsage = 0x60000;
 constexpr ResultCode kResultCancelled = INT32_MIN;  // 0x80000000
 
 #endif

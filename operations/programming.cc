@@ -87,7 +87,10 @@ ResultCode ProgramAdapter(int32_t port) {
   PortSetReceiveHook(port, EchoReceived);
   const ResultCode connected = ConnectToAdapter(port);
   if (connected != kResultOk) return connected;
+  return WriteChangedRegisters(port);
+}
 
+ResultCode WriteChangedRegisters(int32_t port) {
   ConsoleMessage("Programming Device");
   for (int index = 0; index < kRegisterCount; ++index) {
     if (!IsDue(index)) continue;

@@ -16,26 +16,27 @@ export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 fuzz_seconds=${FUZZ_SECONDS:-60}
+fuzz_targets=(command_line adapter_reply slave_record)
 
 # Builds the fuzz targets and runs them side by side, at low priority so that
 # the real-time end-to-end tests keep their pace. Fails on any finding.
 fuzz() {
   CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVOSTREL_FUZZ=ON >/dev/null
-  nice -n 19 cmake --build build-fuzz --target command_line_fuzz adapter_reply_fuzz \
+  nice -n 19 cmake --build build-fuzz -j 2 --target "${fuzz_targets[@]/%/_fuzz}" \
     >build-fuzz/build.log 2>&1 || { cat build-fuzz/build.log; return 1; }
   local work pids=() failed=0
   work=$(mktemp -d)
-  for target in command_line adapter_reply; do
+  for target in "${fuzz_targets[@]}"; do
     mkdir -p "$work/$target"
-    nice -n 19 "build-fuzz/tests/fuzz/${target}_fuzz" -max_total_time=$fuzz_seconds -timeout=20 \
+    nice -n 19 "build-fuzz/tests/fuzz/${target}_fuzz" -max_total_time="$fuzz_seconds" -timeout=20 \
       -artifact_prefix="build-fuzz/${target}-" "$work/$target" "tests/fuzz/corpus/$target" \
       >"build-fuzz/$target.log" 2>&1 &
     pids+=($!)
   done
   for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
   rm -rf "$work"
-  for target in command_line adapter_reply; do
+  for target in "${fuzz_targets[@]}"; do
     if [ $failed = 1 ]; then tail -40 "build-fuzz/$target.log"; fi
     echo "fuzz $target: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "build-fuzz/$target.log")"
   done
@@ -49,20 +50,29 @@ for variant in "${variants[@]}"; do
   [ "$variant" = build-asan ] && sanitize=ON
   echo "== $variant"
   cmake -S . -B "$variant" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOSTREL_SANITIZE="$sanitize" >/dev/null
-  cmake --build "$variant"
-  if [ $quick = yes ]; then
-    ctest --test-dir "$variant" --output-on-failure -L unit -j 2
-  else
-    if [ "$variant" = build ]; then
-      fuzz &
-      fuzz_pid=$!
-    fi
-    # The end-to-end tests mostly sleep through the adapter's real-time
-    # pauses, so they run well side by side even on two cores.
-    ctest --test-dir "$variant" --output-on-failure -j 8 --timeout 900
-    if [ "$variant" = build ] && ! wait $fuzz_pid; then
-      echo "fuzzing found a fault (build-fuzz/*.log)"
-      exit 1
-    fi
-  fi
+  cmake --build "$variant" -j 2
 done
+
+if [ $quick = yes ]; then
+  exec ctest --test-dir build --output-on-failure -L unit -j 2
+fi
+
+# The two builds' tests run side by side: the end-to-end tests mostly sleep
+# through the adapter's real-time pauses. The fuzzers run beside them.
+fuzz >build/fuzz-run.log 2>&1 &
+fuzz_pid=$!
+pids=()
+for variant in "${variants[@]}"; do
+  ctest --test-dir "$variant" --output-on-failure -j 8 --timeout 600 >"$variant/test-run.log" 2>&1 &
+  pids+=($!)
+done
+failed=0
+for i in "${!variants[@]}"; do
+  wait "${pids[$i]}" || failed=1
+  echo "== ${variants[$i]} tests"
+  cat "${variants[$i]}/test-run.log"
+done
+wait $fuzz_pid || failed=1
+echo "== fuzz"
+cat build/fuzz-run.log
+exit $failed

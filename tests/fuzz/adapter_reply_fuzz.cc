@@ -15,6 +15,7 @@
 #include "fuzz_run.h"
 #include "link_establishment.h"
 #include "pairing.h"
+#include "pairing_steps.h"
 #include "settings_table.h"
 #include "status_report.h"
 
@@ -68,5 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::string address;
   ExtractAddress(LastReply(), &address);
+  PortClose(port);
   return 0;
 }

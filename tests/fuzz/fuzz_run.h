@@ -1,14 +1,17 @@
 #ifndef VOSTREL_TESTS_FUZZ_FUZZ_RUN_H
 #define VOSTREL_TESTS_FUZZ_FUZZ_RUN_H
 
+#include <cstdio>
 #include <string>
 #include <utility>
 
 #include "console_keys.h"
 #include "console_output.h"
 #include "run_state.h"
+#include "scratch_directory.h"
 #include "serial_device.h"
 #include "serial_port.h"
+#include "slave_record_file.h"
 #include "virtual_clock.h"
 
 namespace fuzz {
@@ -34,18 +37,19 @@ class PatientOperator : public platform::Console {
 };
 
 // One input's run from a clean slate: fresh process state, a virtual clock,
-// output collected in memory and the operator above. Everything is put back
-// when it ends.
+// output collected in memory, the operator above, and a scratch directory
+// without MULTIPAIR.INI. Everything is put back when it ends.
 class FreshRun {
  public:
   FreshRun() {
-    PortCloseAll();
+    static ScratchDirectory scratch;
+    std::remove(kSlaveRecordPath);
+    std::remove((std::string(kSlaveRecordPath) + ".bak").c_str());
     ResetRunState();
     CaptureOutput(&output_);
     platform::SetConsole(&operator_);
   }
   ~FreshRun() {
-    PortCloseAll();
     platform::SetSerialOpener(nullptr);
     platform::SetConsole(nullptr);
     CaptureOutput(nullptr);

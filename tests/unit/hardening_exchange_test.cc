@@ -8,9 +8,11 @@
 #include <string>
 
 #include "at_exchange.h"
-#include "captured_output_test.h"
+#include "console_output.h"
+#include "run_state.h"
 #include "serial_device.h"
 #include "serial_port.h"
+#include "virtual_clock.h"
 
 namespace {
 
@@ -45,19 +47,29 @@ class FloodDevice : public platform::SerialDevice {
   std::deque<uint8_t> incoming_;
 };
 
-class FloodTest : public CapturedOutputTest {
+class FloodTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    ResetRunState();
+    CaptureOutput(&output_);
+  }
+  void TearDown() override {
+    PortClose(port_);
+    platform::SetSerialOpener(nullptr);
+    CaptureOutput(nullptr);
+    ResetRunState();
+  }
   int32_t OpenFlooding(const std::string& pattern) {
-    PortCloseAll();
+    PortClose(port_);
     platform::SetSerialOpener([this, pattern](const std::string&, int*) {
       return std::unique_ptr<platform::SerialDevice>(new FloodDevice(clock_, pattern));
     });
-    return PortOpen("COM1", 1024, 1024);
+    return port_ = PortOpen("COM1", 1024, 1024);
   }
-  void TearDown() override {
-    platform::SetSerialOpener(nullptr);
-    CapturedOutputTest::TearDown();
-  }
+
+  VirtualClock clock_;
+  std::string output_;
+  int32_t port_ = -1;
 };
 
 TEST_F(FloodTest, ARunawayAdapterCannotHoldAReadOrTheWaitForOk) {

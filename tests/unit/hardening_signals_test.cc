@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -17,10 +18,37 @@
 #include "exit_guard.h"
 #include "operator_prompt.h"
 #include "posix_console.h"
-#include "pty.h"
+#include "pty_line.h"
 #include "serial_port.h"
 
 namespace {
+
+// A fresh pseudo-terminal in line mode, as an operator's terminal starts.
+class Pty {
+ public:
+  Pty() {
+    std::string problem;
+    line_.Open(&problem);
+    termios settings = Settings();
+    settings.c_lflag |= ICANON | ECHO | ISIG;
+    tcsetattr(line_.master(), TCSANOW, &settings);
+  }
+  const std::string& slavePath() const { return line_.slavePath(); }
+  void Send(const std::string& bytes) const { const_cast<sim::PtyLine&>(line_).Send(bytes); }
+  void CloseMaster() { line_.Close(); }
+  termios Settings() const {
+    termios settings{};
+    tcgetattr(line_.master(), &settings);
+    return settings;
+  }
+  bool SettingsAre(const termios& expected) const {
+    const termios now = Settings();
+    return std::memcmp(&now, &expected, sizeof now) == 0;
+  }
+
+ private:
+  sim::PtyLine line_;
+};
 
 // body's result as the exit status of a child killed after 10 s; 1000 + the
 // signal that ended it.
@@ -55,7 +83,7 @@ TEST(HardenedSignalTest, EverySignalThatEndsTheRunRestoresConsoleAndPort) {
       PortConfigure(handle, PortBaudCode(handle, 38400), 2, 3, 1, 4);
       raise(signalNumber);
       keys.EndKeys();  // SIGPIPE is ignored: the run goes on
-      PortCloseAll();
+      PortClose(handle);
       return 0;
     });
     EXPECT_EQ(status, signalNumber == SIGPIPE ? 0 : 128 + signalNumber) << strsignal(signalNumber);

@@ -1,0 +1,44 @@
+#ifndef VOSTREL_OPERATIONS_SLAVE_RECORD_H
+#define VOSTREL_OPERATIONS_SLAVE_RECORD_H
+
+#include <string>
+#include <vector>
+
+// The slaves paired with one master adapter, in the text form of
+// MULTIPAIR.INI:
+//   ; comment
+//   [Master]
+//   Address=001A7DDA7113
+//   [Slaves]
+//   001A7DDA7114=Slave01
+// Addresses are 12 hexadecimal digits, kept in upper case.
+struct RecordedSlave {
+  std::string address;
+  std::string name;
+};
+
+struct SlaveRecord {
+  std::string masterAddress;  // empty when no master is recorded
+  std::vector<RecordedSlave> slaves;
+};
+
+// Reads the text form. Blanks around keys and values, CR before LF and a
+// leading byte-order mark are accepted, since people edit the file by
+// hand. On a mistake returns false with "line N: what is wrong" in *problem.
+bool ParseSlaveRecord(const std::string& text, SlaveRecord* record, std::string* problem);
+
+// The text form of record, as ParseSlaveRecord reads it back.
+std::string FormatSlaveRecord(const SlaveRecord& record);
+
+// An empty record of the slaves of masterAddress.
+SlaveRecord NewSlaveRecord(const std::string& masterAddress);
+
+// Adds a slave, or gives a slave already recorded under this address its
+// new name in its old place. A blank name records the address as the name.
+// Returns the slave as recorded.
+RecordedSlave RecordSlave(SlaveRecord* record, const std::string& address, const std::string& name);
+
+// The slaves recorded under name, compared without regard to case.
+std::vector<RecordedSlave> SlavesNamed(const SlaveRecord& record, const std::string& name);
+
+#endif

@@ -1,0 +1,79 @@
+// MULTIPAIR.INI: its text form, and the file written whole.
+
+#include "slave_record.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "golden.h"
+#include "scratch_directory.h"
+#include "sim_fixture.h"
+#include "slave_record_file.h"
+
+namespace {
+
+TEST(SlaveRecordTest, ReadsWhatPeopleWriteByHand) {
+  const std::string text =
+      "\xEF\xBB\xBF; edited in Notepad\r\n  [ master ]\r\n address = 001a7dda7113 \r\n\r\n"
+      "[Slaves]\r\n# pumps\r\n001a7dda7114 =  Pump room 2 \r\n001A7DDA7115=a=b";
+  SlaveRecord record;
+  std::string problem;
+  ASSERT_TRUE(ParseSlaveRecord(text, &record, &problem)) << problem;
+  EXPECT_EQ(FormatSlaveRecord(record),
+            "; Slaves paired with one master adapter.\n[Master]\nAddress=001A7DDA7113\n\n"
+            "[Slaves]\n001A7DDA7114=Pump room 2\n001A7DDA7115=a=b\n");
+}
+
+TEST(SlaveRecordTest, NamesTheLineAndTheMistake) {
+  std::istringstream lines(ReadGolden("bad_slave_records.txt"));
+  std::vector<std::pair<std::string, std::string>> records;  // problem, text
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("=== ", 0) == 0) {
+      records.push_back({line.substr(4), ""});
+    } else if (!records.empty()) {
+      records.back().second += line + "\n";
+    }
+  }
+  ASSERT_EQ(records.size(), 10u);
+  for (const auto& record : records) {
+    SlaveRecord parsed;
+    std::string problem;
+    EXPECT_FALSE(ParseSlaveRecord(record.second, &parsed, &problem)) << record.second;
+    EXPECT_EQ(problem, record.first);
+  }
+}
+
+class SlaveRecordFileTest : public SimulatedAdapterTest {
+ protected:
+  ScratchDirectory scratch_;
+};
+
+TEST_F(SlaveRecordFileTest, KeepsTheFilesModeAndLeavesNoTemporaryFileBehind) {
+  ASSERT_EQ(SaveSlaveRecord(NewSlaveRecord("001A7DDA7113")), kResultOk);
+  ASSERT_EQ(chmod("MULTIPAIR.INI", 0640), 0);
+  ASSERT_EQ(SaveSlaveRecord(SlaveRecord()), kResultOk);
+  struct stat info {};
+  ASSERT_EQ(stat("MULTIPAIR.INI", &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  // A directory in the file's place: the rename over it fails.
+  ASSERT_EQ(rename("MULTIPAIR.INI", "old") + mkdir("MULTIPAIR.INI", 0755), 0);
+  EXPECT_EQ(SaveSlaveRecord(SlaveRecord()), kResultRecordProblem);
+  EXPECT_EQ(output_.rfind("MULTIPAIR.INI was not written: cannot rename MULTIPAIR.INI.", 0), 0u);
+  EXPECT_EQ(std::system("test \"$(ls -A)\" = \"$(printf 'MULTIPAIR.INI\\nold')\""), 0);
+}
+
+TEST_F(SlaveRecordFileTest, MultipairStopsBeforeAnythingWhereNoRecordCanBeWritten) {
+  SetUpBench({});
+  ASSERT_EQ(rmdir(scratch_.path().c_str()), 0);  // nothing can be made here, even by root
+  EXPECT_EQ(RunProgram({"COM1", "multipair"}), 7);
+  EXPECT_NE(output_.find("\nMULTIPAIR.INI cannot be written here: "), std::string::npos) << output_;
+  EXPECT_TRUE(bench_.sentBytes().empty());
+}
+
+}  // namespace
