@@ -29,8 +29,9 @@ fuzz() {
   work=$(mktemp -d)
   for target in "${fuzz_targets[@]}"; do
     mkdir -p "$work/$target"
+    # Absolute paths: a target may change its current directory.
     nice -n 19 "build-fuzz/tests/fuzz/${target}_fuzz" -max_total_time="$fuzz_seconds" -timeout=20 \
-      -artifact_prefix="build-fuzz/${target}-" "$work/$target" "tests/fuzz/corpus/$target" \
+      -artifact_prefix="$PWD/build-fuzz/${target}-" "$work/$target" "$PWD/tests/fuzz/corpus/$target" \
       >"build-fuzz/$target.log" 2>&1 &
     pids+=($!)
   done

@@ -12,6 +12,7 @@
 #include "bench.h"
 #include "command_line.h"
 #include "fuzz_run.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -43,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (!current.empty()) arguments.push_back(current);
 
+  // The multipoint commands keep MULTIPAIR.INI in the current directory.
+  static ScratchDirectory scratch;
   fuzz::FreshRun run;
   sim::Bench bench;
   bench.Add("A", AdapterFor(data[0]));

@@ -8,7 +8,6 @@
 #include "console_keys.h"
 #include "console_output.h"
 #include "run_state.h"
-#include "scratch_directory.h"
 #include "serial_device.h"
 #include "serial_port.h"
 #include "slave_record_file.h"
@@ -37,12 +36,11 @@ class PatientOperator : public platform::Console {
 };
 
 // One input's run from a clean slate: fresh process state, a virtual clock,
-// output collected in memory, the operator above, and a scratch directory
-// without MULTIPAIR.INI. Everything is put back when it ends.
+// output collected in memory, the operator above, and no MULTIPAIR.INI in
+// the current directory (a scratch one). Everything is put back when it ends.
 class FreshRun {
  public:
   FreshRun() {
-    static ScratchDirectory scratch;
     std::remove(kSlaveRecordPath);
     std::remove((std::string(kSlaveRecordPath) + ".bak").c_str());
     ResetRunState();
