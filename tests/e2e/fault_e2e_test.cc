@@ -208,7 +208,7 @@ TEST(FaultTest, ClosedOrShortLivedOutputLeavesThePortAlone) {
        e2e::kBanner + std::string("Connecting to device\r\nexit 0\n")},
   };
   for (const auto& shell : shells) {
-    const std::string trace = testing::TempDir() + "closed-output.trace";
+    const std::string trace = testing::TempDir() + "closed-output-" + std::to_string(getpid());
     e2e::AdapterSim sim({"--trace", trace});
     const termios portBefore = PortSettings(sim.devicePath());
     const int64_t cpuBefore = ChildrenCpuMs(), start = platform::OsMonotonicMs();
@@ -222,6 +222,7 @@ TEST(FaultTest, ClosedOrShortLivedOutputLeavesThePortAlone) {
     EXPECT_EQ(output, shell[1]);
     EXPECT_TRUE(Same(PortSettings(sim.devicePath()), portBefore)) << shell[0];
     const std::string received = ReceivedBy(trace);
+    std::remove(trace.c_str());
     EXPECT_EQ(received.find("Connecting"), std::string::npos) << shell[0];
     EXPECT_NE(received.find("ATE?\r"), std::string::npos) << shell[0];
     ExpectLittleCpu(ChildrenCpuMs() - cpuBefore, platform::OsMonotonicMs() - start);

@@ -10,7 +10,7 @@
 #include "serial_port.h"
 
 TEST(HardenedPortOpenTest, ASocketIsCalledASocket) {
-  const std::string path = testing::TempDir() + "vostrel-socket";
+  const std::string path = testing::TempDir() + "vostrel-socket-" + std::to_string(getpid());
   unlink(path.c_str());
   const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un address{};
