@@ -1,9 +1,11 @@
 #include "command_line.h"
 #include "exit_guard.h"
 #include "run_state.h"
+#include "standard_output.h"
 
 int main(int argc, char** argv) {
   ResetRunState();
+  platform::UseBinaryStandardOutput();
   platform::InstallInterruptHandlers();
   return RunCommandLine(argc, argv);
 }
