@@ -97,6 +97,13 @@ struct Situation {
   const char* portOpened;   // nullptr: the port is not touched
 };
 
+// A port named by its device, as this system writes it.
+#ifdef _WIN32
+constexpr char kDevicePath[] = "\\\\.\\COM7";
+#else
+constexpr char kDevicePath[] = "/dev/pts/7";
+#endif
+
 TEST_F(CommandLineTest, EachSituationHasItsExitStatus) {
   const Situation situations[] = {
       {{"-L38400", "COM1", "program"}, kExitOptionRejected, "Invalid Argument\r\n", nullptr},
@@ -112,7 +119,7 @@ TEST_F(CommandLineTest, EachSituationHasItsExitStatus) {
       {{"com10"}, kExitSuccess, "", "COM10"},
       {{"COM3x"}, kExitSuccess, "", "COM3"},
       {{"COM99999999999999999999"}, kExitSuccess, "", "COM2147483647"},
-      {{"/dev/pts/7"}, kExitSuccess, "", "/dev/pts/7"},
+      {{kDevicePath}, kExitSuccess, "", kDevicePath},
       {{"-z6", "COM3"}, kExitSuccess, "", "COM3"},
       {{"COM1", "frobnicate"}, kExitUsage, "Invalid Command\r\n", nullptr},
       {{"COM1", "-l38400"}, kExitUsage, "Invalid Command\r\n", nullptr},
