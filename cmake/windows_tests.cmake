@@ -47,7 +47,12 @@ add_test(NAME wine_prefix
 set_tests_properties(wine_prefix PROPERTIES
   ENVIRONMENT "${wine_environment}" FIXTURES_SETUP wine_prefix LABELS "unit;windows")
 
-add_test(NAME unit_tests_windows COMMAND unit_tests)
+# With a terminal as console, as the program has when an operator runs it
+# (Wine gives a program without one a console that takes no keys). Standard
+# output and error stay plain pipes.
+set(run_unit_tests "${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:unit_tests>")
+add_test(NAME unit_tests_windows
+         COMMAND sh -c "script -qec '${run_unit_tests} >&3 2>&4' /dev/null 3>&1 4>&2 </dev/null")
 set_tests_properties(unit_tests_windows PROPERTIES
   ENVIRONMENT "${wine_environment}" FIXTURES_REQUIRED wine_prefix LABELS "unit;windows"
   TIMEOUT 300)
