@@ -40,10 +40,15 @@ set(WINE_PREFIX_TEMPLATE ${CMAKE_BINARY_DIR}/wine-prefix)
 set(wine_environment WINEPREFIX=${WINE_PREFIX_TEMPLATE} WINEDEBUG=-all
     "WINEDLLOVERRIDES=mscoree,mshtml=")
 
-# Makes the build's Wine prefix (about ten seconds) and waits for its
-# wineserver to end, so that runs may copy the prefix.
+# Makes the build's Wine prefix once (about ten seconds), beside it and then
+# moved in place, so that no half-made prefix is ever copied; each run copies
+# it, after its wineserver has ended.
+set(make_prefix "WINEPREFIX=$0.new ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i"
+    "&& WINEPREFIX=$0.new ${WINESERVER} -w && mv $0.new $0")
+list(JOIN make_prefix " " make_prefix)
 add_test(NAME wine_prefix
-         COMMAND sh -c "${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i && ${WINESERVER} -w")
+         COMMAND sh -c "test -f $0/system.reg || { rm -rf $0.new && ${make_prefix}; }"
+                 ${WINE_PREFIX_TEMPLATE})
 set_tests_properties(wine_prefix PROPERTIES
   ENVIRONMENT "${wine_environment}" FIXTURES_SETUP wine_prefix LABELS "unit;windows")
 
@@ -56,3 +61,21 @@ add_test(NAME unit_tests_windows
 set_tests_properties(unit_tests_windows PROPERTIES
   ENVIRONMENT "${wine_environment}" FIXTURES_REQUIRED wine_prefix LABELS "unit;windows"
   TIMEOUT 300)
+
+# End to end: the Linux build's scenarios, with adapter-sim on a
+# pseudo-terminal, run VostrelCL.exe under Wine in place of the Linux program
+# and hold it to the same transcripts and exit statuses.
+set(VOSTREL_LINUX_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH
+    "The Linux build whose e2e_tests and adapter-sim drive the Windows program")
+set(windows_scenarios
+    CommandsE2e.StatusTranscript
+    CommandsE2e.ProgramNewBaudRateThenStatusFindsIt
+    CommandsE2e.PairDialogue
+    ResetE2e.ButtonPressedAtThePromptThenEnter)
+foreach(scenario ${windows_scenarios})
+  add_test(NAME e2e_windows.${scenario}
+           COMMAND ${VOSTREL_LINUX_BUILD_DIR}/tests/e2e_tests --gtest_filter=${scenario})
+  set_tests_properties(e2e_windows.${scenario} PROPERTIES
+    ENVIRONMENT "VOSTREL_E2E_WINDOWS_PROGRAM=$<TARGET_FILE:VostrelCL>;VOSTREL_E2E_WINE_LOADER=${CMAKE_CROSSCOMPILING_EMULATOR};VOSTREL_E2E_WINE_PREFIX=${WINE_PREFIX_TEMPLATE}"
+    FIXTURES_REQUIRED wine_prefix LABELS "e2e;windows" TIMEOUT 300)
+endforeach()

@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,8 @@ class AdapterSim {
   std::string error_;
 };
 
+class WinePrefix;
+
 struct RunOptions {
   // Give the program a pseudo-terminal as controlling terminal, so that
   // prompts can be answered with Type(). Without one it has no console.
@@ -139,6 +142,7 @@ class ProgramRun {
   int64_t startMs_ = 0;
   int64_t elapsedMs_ = 0;
   int64_t cpuMs_ = 0;
+  std::unique_ptr<WinePrefix> wine_;  // the Windows build's private prefix
 };
 
 // Starts VostrelCL, waits for its end and returns it, for runs that need no
