@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build in build/ and an address +
 # undefined-behaviour sanitizer build in build-asan/ that stops at the first
-# report. With --quick: the unit tests of the normal build only, for the
-# edit loop.
+# report; then cross-builds the Windows programs in build-win/ and runs their
+# unit tests and end-to-end scenarios under Wine. With --quick: the unit
+# tests of the normal build only, for the edit loop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,3 +31,12 @@ for variant in "${variants[@]}"; do
     ctest --test-dir "$variant" --output-on-failure -j 8 --timeout 900
   fi
 done
+
+[ $quick = yes ] && exit 0
+# The Windows scenarios are driven by the normal build's e2e_tests and
+# adapter-sim, built above.
+echo "== build-win"
+cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DVOSTREL_LINUX_BUILD_DIR="$PWD/build" >/dev/null
+cmake --build build-win -j 2
+ctest --test-dir build-win --output-on-failure -j 4 --timeout 900
