@@ -16,6 +16,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Everything linked in, the C++ runtime and threads included: the .exe files
 # need nothing but Windows' own DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# A release .exe without its symbol table: a third of the size.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 # The 64-bit Wine loader: wine64 on PATH, else where Debian 12 keeps it.
 find_program(WINE64_LOADER NAMES wine64 PATHS /usr/lib/wine)
