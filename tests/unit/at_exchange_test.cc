@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,7 +15,6 @@
 #include "console_output.h"
 #include "diagnostic_log.h"
 #include "firmware.h"
-#include "pty.h"
 #include "run_state.h"
 #include "serial_device.h"
 #include "serial_port.h"
@@ -347,30 +344,6 @@ TEST_F(AtExchangeTest, CancelledExchangesReturnCancelledAndWriteNothing) {
   EXPECT_EQ(line_->sent, "\rA\rA\rA");
 
   EXPECT_EQ(output_, "");
-}
-
-// In real time, on a real terminal device: the pauses sleep, they do not spin.
-TEST(AtExchangeRealTimeTest, WaitingForASilentAdapterCostsNextToNoCpu) {
-  PortCloseAll();
-  ResetRunState();
-  Pty pty;  // nobody answers on the other side
-  ASSERT_TRUE(pty.ok());
-  const int32_t port = PortOpen(pty.slavePath().c_str(), 1024, 1024);
-  ASSERT_GE(port, 0);
-  std::string output;
-  CaptureOutput(&output);
-  const auto start = std::chrono::steady_clock::now();
-  const std::clock_t cpuBefore = std::clock();  // the process's processor time
-
-  const ResultCode result = SendAndAwaitOk(port, "AT\r");
-
-  const double cpu = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  CaptureOutput(nullptr);
-  PortCloseAll();
-  EXPECT_EQ(result, kResultNoAnswer);
-  EXPECT_GE(elapsed.count(), 2.5);  // three times (200 ms + 25 x 20 ms + 150 ms)
-  EXPECT_LT(cpu, 0.1) << "over " << elapsed.count() << " s";
 }
 
 }  // namespace
