@@ -5,10 +5,11 @@
 include(${CMAKE_CURRENT_LIST_DIR}/googletest_from_source.cmake)
 
 set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
-# Pseudo-terminals, signals, fork and the POSIX layer's own headers.
+# Pseudo-terminals, signals, fork, file modes and the POSIX layer's own
+# headers.
 set(posix_only_tests adapter_sim_test.cc at_exchange_pty_test.cc console_keys_pty_test.cc
     exit_guard_test.cc operator_prompt_pty_test.cc serial_port_parity_test.cc
-    serial_port_pty_test.cc)
+    serial_port_pty_test.cc slave_record_test.cc)
 
 file(GLOB support_sources CONFIGURE_DEPENDS ${tests_dir}/support/*.cc)
 list(REMOVE_ITEM support_sources ${tests_dir}/support/pty.cc)
