@@ -5,20 +5,18 @@
 include(${CMAKE_CURRENT_LIST_DIR}/googletest_from_source.cmake)
 
 set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
-# Pseudo-terminals, signals, fork, file modes and the POSIX layer's own
-# headers.
-set(posix_only_tests adapter_sim_test.cc at_exchange_pty_test.cc console_keys_pty_test.cc
-    exit_guard_test.cc operator_prompt_pty_test.cc serial_port_parity_test.cc
-    serial_port_pty_test.cc slave_record_test.cc)
+# Pseudo-terminals, signals, file modes and the POSIX layer's own headers.
+set(posix_only_tests posix_test.cc slave_record_test.cc)
 
 file(GLOB support_sources CONFIGURE_DEPENDS ${tests_dir}/support/*.cc)
-list(REMOVE_ITEM support_sources ${tests_dir}/support/pty.cc)
 add_library(vostrel_test_support STATIC ${support_sources})
 target_include_directories(vostrel_test_support PUBLIC ${tests_dir}/support
   # Tests of the Win32 layer reach its private headers.
   ${PROJECT_SOURCE_DIR}/platform/win32)
+# Wine reaches the Linux file system through drive Z:.
+target_compile_definitions(vostrel_test_support PUBLIC TEST_DATA_DIR="Z:${tests_dir}/data")
 target_link_libraries(vostrel_test_support
-  PUBLIC vostrel_cli vostrel_sim_model GTest::gtest GTest::gmock
+  PUBLIC vostrel_cli vostrel_sim_model GTest::gtest
   PRIVATE vostrel_build_flags)
 
 file(GLOB unit_sources CONFIGURE_DEPENDS ${tests_dir}/unit/*_test.cc ${tests_dir}/unit/win32/*_test.cc)
@@ -26,8 +24,6 @@ list(TRANSFORM posix_only_tests PREPEND ${tests_dir}/unit/)
 list(REMOVE_ITEM unit_sources ${posix_only_tests})
 add_executable(unit_tests ${unit_sources})
 target_link_libraries(unit_tests PRIVATE vostrel_test_support GTest::gtest_main vostrel_build_flags)
-# Wine reaches the Linux file system through drive Z:.
-target_compile_definitions(unit_tests PRIVATE TEST_DATA_DIR="Z:${tests_dir}/data")
 set_target_properties(unit_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
@@ -69,10 +65,9 @@ set_tests_properties(unit_tests_windows PROPERTIES
 set(VOSTREL_LINUX_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH
     "The Linux build whose e2e_tests and adapter-sim drive the Windows program")
 set(windows_scenarios
-    CommandsE2e.StatusTranscript
-    CommandsE2e.ProgramNewBaudRateThenStatusFindsIt
-    CommandsE2e.PairDialogue
-    ResetE2e.ButtonPressedAtThePromptThenEnter)
+    EndToEnd.StatusFindsTheBaudRateProgramLeft
+    EndToEnd.ResetWithTheButtonPressed
+    EndToEnd.PairDialogue)
 foreach(scenario ${windows_scenarios})
   add_test(NAME e2e_windows.${scenario}
            COMMAND ${VOSTREL_LINUX_BUILD_DIR}/tests/e2e_tests --gtest_filter=${scenario})

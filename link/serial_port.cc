@@ -91,10 +91,6 @@ int32_t PortClose(int32_t handle) {
   return 0;
 }
 
-void PortCloseAll() {
-  for (auto& port : openPorts) port.reset();
-}
-
 int32_t PortSetReceiveHook(int32_t handle, ReceiveHook hook) {
   OpenPort* port = FindPort(handle);
   if (port == nullptr) return kPortErrorBadHandle;

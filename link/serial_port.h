@@ -53,7 +53,4 @@ int32_t PortGetByte(int32_t handle);
 int32_t PortWaitForString(int32_t handle, int32_t waitTicks, const char* unused,
                           const char* expected);
 
-// Closes every open port; used on exit paths and between tests.
-void PortCloseAll();
-
 #endif

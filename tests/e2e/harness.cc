@@ -5,17 +5,12 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
 
 #include "os_layer.h"
 #include "wine_run.h"
@@ -23,16 +18,13 @@
 extern char** environ;
 
 namespace e2e {
-
 namespace {
 
-// Time after the prompt's terminal switch before a key is typed: the
-// program first throws away keys typed too early, and this key must not be
-// one of them.
+// An operator types a moment after the prompt has switched the terminal to
+// single keys; keys typed earlier are thrown away by the program.
 constexpr int kKeySettleMs = 150;
 constexpr int kRawModeWaitMs = 3000;
 constexpr int kSimStartMs = 5000;
-constexpr int kSimStopMs = 3000;
 constexpr int kDrainMs = 2000;
 
 int Remaining(int64_t deadline) {
@@ -40,59 +32,42 @@ int Remaining(int64_t deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
-void SleepMs(int milliseconds) {
-  timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
-  while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
-  }
-}
-
 void CloseFd(int* fd) {
   if (*fd >= 0) close(*fd);
   *fd = -1;
 }
 
-// The environment of the program under test: ours, plus the parity preload
-// library when asked and another test library when given (a sanitizer
-// runtime then does not come first, which it accepts when told so).
+// Our environment, with the parity preload library when asked and another
+// test library when given (a sanitizer runtime then no longer comes first,
+// which it must be told).
 std::vector<std::string> ChildEnvironment(bool parityPreload, const std::string& library = "") {
   std::vector<std::string> environment;
-  std::string preload, asanOptions;
+  std::string preload = parityPreload ? PARITY_PRELOAD_LIBRARY : "";
+  if (!library.empty()) preload += (preload.empty() ? "" : ":") + library;
+  if (!preload.empty()) {
+    const char* asanOptions = getenv("ASAN_OPTIONS");
+    environment = {"LD_PRELOAD=" + preload, std::string("ASAN_OPTIONS=verify_asan_link_order=0:") +
+                                                (asanOptions != nullptr ? asanOptions : "")};
+  }
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string variable = *entry;
-    if (variable.rfind("LD_PRELOAD=", 0) == 0) {
-      preload = variable.substr(11);
-    } else if (variable.rfind("ASAN_OPTIONS=", 0) == 0) {
-      asanOptions = variable.substr(13);
-    } else {
-      environment.push_back(variable);
-    }
+    const bool replaced =
+        variable.rfind("LD_PRELOAD=", 0) == 0 || variable.rfind("ASAN_OPTIONS=", 0) == 0;
+    if (preload.empty() || !replaced) environment.push_back(variable);
   }
-  std::vector<std::string> first;
-  if (parityPreload) first.push_back(PARITY_PRELOAD_LIBRARY);
-  if (!library.empty()) first.push_back(library);
-  for (const std::string& added : first) preload = added + (preload.empty() ? "" : ":" + preload);
-  if (!first.empty()) {
-    asanOptions = "verify_asan_link_order=0" + (asanOptions.empty() ? "" : ":" + asanOptions);
-  }
-  if (!preload.empty()) environment.push_back("LD_PRELOAD=" + preload);
-  if (!asanOptions.empty()) environment.push_back("ASAN_OPTIONS=" + asanOptions);
   return environment;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(&text[0]);
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
-// Starts program in a session of its own with the given standard streams
-// and, when consolePath is not empty, that terminal as its controlling
-// terminal. Every descriptor of ours is close-on-exec.
+// Starts a program in a session of its own with these standard streams and,
+// unless consolePath is empty, that terminal as its controlling terminal.
+// Every descriptor of ours is close-on-exec.
 pid_t Spawn(std::vector<std::string> arguments, std::vector<std::string> environment, int input,
             int output, int errors, const std::string& consolePath) {
-  std::vector<char*> argv = Pointers(arguments);
-  std::vector<char*> envp = Pointers(environment);
+  std::vector<char*> argv, envp;
+  for (std::string& argument : arguments) argv.push_back(&argument[0]);
+  for (std::string& variable : environment) envp.push_back(&variable[0]);
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
   const char* console = consolePath.empty() ? nullptr : consolePath.c_str();
   const pid_t pid = fork();
   if (pid != 0) return pid;
@@ -110,17 +85,12 @@ pid_t Spawn(std::vector<std::string> arguments, std::vector<std::string> environ
   _exit(127);
 }
 
-bool MakePipe(int ends[2]) { return pipe2(ends, O_CLOEXEC) == 0; }
-
-// Reads what is there; false at end of file or on an error.
+// Appends what is there; false at the end of the stream.
 bool ReadAvailable(int fd, std::string* into) {
   char buffer[4096];
   const ssize_t count = read(fd, buffer, sizeof buffer);
-  if (count > 0) {
-    into->append(buffer, static_cast<size_t>(count));
-    return true;
-  }
-  return count < 0 && (errno == EINTR || errno == EAGAIN);
+  if (count > 0) into->append(buffer, static_cast<size_t>(count));
+  return count > 0 || (count < 0 && (errno == EINTR || errno == EAGAIN));
 }
 
 }  // namespace
@@ -130,40 +100,21 @@ const char kBanner[] =
     "Configures Bluetooth serial adapters over a serial port\n";
 const char kPromptLine[] = "\nClick <ENTER> for OK or Click C for Cancel:\n";
 
-const char* VostrelBinary() { return VOSTREL_BINARY; }
-const char* AdapterSimBinary() { return ADAPTER_SIM_BINARY; }
-
-// ---------------------------------------------------------------------------
-// AdapterSim
-
 AdapterSim::AdapterSim(const std::vector<std::string>& options) {
-  char logTemplate[] = "/tmp/adapter-sim-XXXXXX.log";
-  const int logFd = mkstemps(logTemplate, 4);
-  if (logFd < 0) {
-    error_ = std::string("no log file: ") + std::strerror(errno);
-    return;
-  }
-  close(logFd);
-  logPath_ = logTemplate;
-
   int input[2], output[2];
-  if (!MakePipe(input) || !MakePipe(output)) {
-    error_ = std::string("no pipe: ") + std::strerror(errno);
+  if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
+    error_ = "no pipe";
     return;
   }
-  std::vector<std::string> arguments = {AdapterSimBinary(), "--log", logPath_};
+  std::vector<std::string> arguments = {ADAPTER_SIM_BINARY};
   arguments.insert(arguments.end(), options.begin(), options.end());
   pid_ = Spawn(arguments, ChildEnvironment(false), input[0], output[1], STDERR_FILENO, "");
   close(input[0]);
   close(output[1]);
   toSim_ = input[1];
   fromSim_ = output[0];
-  if (pid_ < 0) {
-    error_ = std::string("fork: ") + std::strerror(errno);
-    return;
-  }
   std::string path;
-  if (!ReadLine(&path, kSimStartMs) || path.empty() || path[0] != '/') {
+  if (pid_ < 0 || !ReadLine(&path, kSimStartMs) || path.empty() || path[0] != '/') {
     error_ = "adapter-sim did not name its device (got \"" + path + "\")";
     return;
   }
@@ -171,21 +122,12 @@ AdapterSim::AdapterSim(const std::vector<std::string>& options) {
 }
 
 AdapterSim::~AdapterSim() {
-  CloseFd(&toSim_);  // adapter-sim ends when its input closes
-  if (pid_ > 0) {
-    const int64_t deadline = platform::OsMonotonicMs() + kSimStopMs;
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (Remaining(deadline) == 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        break;
-      }
-      SleepMs(5);
-    }
-  }
+  CloseFd(&toSim_);
   CloseFd(&fromSim_);
-  if (!logPath_.empty()) unlink(logPath_.c_str());
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
 }
 
 bool AdapterSim::ReadLine(std::string* line, int timeoutMs) {
@@ -197,17 +139,13 @@ bool AdapterSim::ReadLine(std::string* line, int timeoutMs) {
       pending_.erase(0, end + 1);
       return true;
     }
-    if (fromSim_ < 0) return false;
     pollfd ready{fromSim_, POLLIN, 0};
-    const int count = poll(&ready, 1, Remaining(deadline));
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return false;
+    if (fromSim_ < 0 || poll(&ready, 1, Remaining(deadline)) <= 0) return false;
     if (!ReadAvailable(fromSim_, &pending_)) CloseFd(&fromSim_);
   }
 }
 
 std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
-  if (toSim_ < 0) return "";
   const std::string text = line + "\n";
   if (write(toSim_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return "";
   const int64_t deadline = platform::OsMonotonicMs() + timeoutMs;
@@ -219,71 +157,6 @@ std::string AdapterSim::Command(const std::string& line, int timeoutMs) {
   return "";
 }
 
-std::vector<sim::AdapterReport> AdapterSim::Show() {
-  return sim::ParseBenchReport(Command("show"));
-}
-
-sim::AdapterReport AdapterSim::Registers(const std::string& adapter) {
-  for (const sim::AdapterReport& report : Show()) {
-    if (report.name == adapter) return report;
-  }
-  return sim::AdapterReport();
-}
-
-std::vector<sim::SentByte> AdapterSim::Received() const {
-  std::vector<sim::SentByte> received;
-  std::ifstream log(logPath_);
-  std::string line;
-  while (std::getline(log, line)) {
-    std::istringstream fields(line);
-    long long ms = 0;
-    std::string hex, parity, stop, adapter;
-    sim::SentByte sent{};
-    if (!(fields >> ms >> hex >> sent.host.baud >> parity >> stop >> adapter)) continue;
-    sent.timeMs = ms;
-    sent.byte = static_cast<uint8_t>(std::strtoul(hex.c_str(), nullptr, 16));
-    sent.host.parity = sim::ParityNamed(parity);
-    sent.host.stopBits = sim::StopBitsNamed(stop);
-    sent.adapter = adapter == "-" ? "" : adapter;
-    received.push_back(sent);
-  }
-  return received;
-}
-
-std::string AdapterSim::ReceivedText() const {
-  std::string text;
-  for (const sim::SentByte& sent : Received()) text += static_cast<char>(sent.byte);
-  return text;
-}
-
-std::string AdapterSim::ReceivedText(const std::string& adapter) const {
-  std::string text;
-  for (const sim::SentByte& sent : Received()) {
-    if (sent.adapter == adapter) text += static_cast<char>(sent.byte);
-  }
-  return text;
-}
-
-std::vector<ReceivedCommand> AdapterSim::ReceivedCommands() const {
-  std::vector<ReceivedCommand> commands;
-  ReceivedCommand pending;
-  for (const sim::SentByte& sent : Received()) {
-    if (!sim::SameLine(sent.host, pending.host) || sent.adapter != pending.adapter) {
-      pending = ReceivedCommand{"", sent.host, sent.adapter};
-    }
-    if (sent.byte != '\r') {
-      pending.text += static_cast<char>(sent.byte);
-    } else if (!pending.text.empty()) {
-      commands.push_back(pending);
-      pending.text.clear();
-    }
-  }
-  return commands;
-}
-
-// ---------------------------------------------------------------------------
-// ProgramRun
-
 ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptions& options) {
   std::string consolePath;
   if (options.console) {
@@ -291,12 +164,11 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptio
     if (console_ < 0 || grantpt(console_) != 0 || unlockpt(console_) != 0) return;
     consolePath = ptsname(console_);
     consoleSlave_ = open(consolePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (consoleSlave_ < 0) return;
   }
   const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
   int output[2], errors[2];
-  if (nothing < 0 || !MakePipe(output) || !MakePipe(errors)) return;
-  std::vector<std::string> argv = {VostrelBinary()};
+  if (nothing < 0 || pipe2(output, O_CLOEXEC) != 0 || pipe2(errors, O_CLOEXEC) != 0) return;
+  std::vector<std::string> argv = {VOSTREL_BINARY};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   std::vector<std::string> environment = ChildEnvironment(options.parityPreload, options.preload);
   int input = nothing;
@@ -309,7 +181,6 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptio
     environment = wine_->Environment(ChildEnvironment(false));
     if (consoleSlave_ >= 0) input = consoleSlave_;
   }
-  startMs_ = platform::OsMonotonicMs();
   pid_ = Spawn(argv, environment, input, output[1], errors[1], consolePath);
   close(nothing);
   close(output[1]);
@@ -330,33 +201,23 @@ ProgramRun::~ProgramRun() {
 }
 
 bool ProgramRun::Pump(int timeoutMs) {
-  pollfd fds[3] = {{stdoutPipe_, POLLIN, 0}, {stderrPipe_, POLLIN, 0}, {console_, POLLIN, 0}};
   if (stdoutPipe_ < 0 && stderrPipe_ < 0) return false;
-  const int count = poll(fds, 3, timeoutMs);
-  if (count <= 0) return true;
+  pollfd fds[3] = {{stdoutPipe_, POLLIN, 0}, {stderrPipe_, POLLIN, 0}, {console_, POLLIN, 0}};
+  if (poll(fds, 3, timeoutMs) <= 0) return true;
   if (fds[0].revents != 0 && !ReadAvailable(stdoutPipe_, &output_)) CloseFd(&stdoutPipe_);
   if (fds[1].revents != 0 && !ReadAvailable(stderrPipe_, &errors_)) CloseFd(&stderrPipe_);
-  // What the terminal shows is not the program's output; it is only read
-  // so that it never fills up.
-  if (fds[2].revents & POLLIN) {
-    std::string shown;
-    ReadAvailable(console_, &shown);
-  }
-  return stdoutPipe_ >= 0 || stderrPipe_ >= 0;
+  // What the terminal shows is read only so that it never fills up.
+  std::string shown;
+  if (fds[2].revents & POLLIN) ReadAvailable(console_, &shown);
+  return true;
 }
 
 bool ProgramRun::Reap(bool wait) {
-  if (exited_) return true;
   int status = 0;
-  rusage usage{};
-  const pid_t done = wait4(pid_, &status, wait ? 0 : WNOHANG, &usage);
-  if (done != pid_) return false;
+  if (exited_) return true;
+  if (waitpid(pid_, &status, wait ? 0 : WNOHANG) != pid_) return false;
   exited_ = true;
-  elapsedMs_ = platform::OsMonotonicMs() - startMs_;
-  cpuMs_ = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-  if (WIFEXITED(status)) status_ = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) status_ = 128 + WTERMSIG(status);
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return true;
 }
 
@@ -368,15 +229,13 @@ bool ProgramRun::WaitForOutput(const std::string& text, int timeoutMs) {
       matchedUpTo_ = found + text.size();
       return true;
     }
-    if (!started() || Remaining(deadline) == 0) return false;
-    if (!Pump(Remaining(deadline))) return false;
+    if (!started() || Remaining(deadline) == 0 || !Pump(Remaining(deadline))) return false;
   }
 }
 
 void ProgramRun::Type(const std::string& keys) {
-  if (console_ < 0) return;
-  // Wait until the prompt has put the terminal into single-key mode, then a
-  // little longer, as an operator would.
+  // As an operator: once the prompt has the terminal in single-key mode,
+  // and a moment later.
   const int64_t deadline = platform::OsMonotonicMs() + kRawModeWaitMs;
   termios settings{};
   while (tcgetattr(console_, &settings) == 0 && (settings.c_lflag & ICANON) &&
@@ -405,8 +264,7 @@ int ProgramRun::Finish(int timeoutMs) {
     if (Remaining(deadline) == 0) {
       kill(pid_, SIGKILL);
       Reap(true);
-      status_ = -1;
-      break;
+      return -1;
     }
     Pump(10);
   }

@@ -8,31 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "bench.h"
-#include "bench_report.h"
-
 // Runs the real binaries in real time: adapter-sim serves simulated adapters
 // on a pseudo-terminal, and VostrelCL runs against it with a pseudo-terminal
 // of its own as controlling terminal. Every wait is bounded, and nothing
 // here needs a terminal or standard input in the test process itself.
 namespace e2e {
 
-// Paths of the binaries under test.
-const char* VostrelBinary();
-const char* AdapterSimBinary();
-
 // What every run prints first, and the line under every operator prompt.
 extern const char kBanner[];
 extern const char kPromptLine[];
-
-// One line as it reached an adapter: the bytes up to a carriage return, all
-// sent at the same host settings to the same adapter, which executed it if it
-// was listening at those settings.
-struct ReceivedCommand {
-  std::string text;  // without the carriage return
-  platform::LineSettings host;
-  std::string adapter;
-};
 
 // adapter-sim with a pipe to its standard input and one from its output.
 class AdapterSim {
@@ -53,19 +37,6 @@ class AdapterSim {
   // and returns its answer: every line up to and including "ok" or an
   // "error: ..." line; empty after timeoutMs without one.
   std::string Command(const std::string& line, int timeoutMs = 5000);
-  // Every adapter's registers and line settings, as "show" lists them.
-  std::vector<sim::AdapterReport> Show();
-  // The report of one adapter; an empty report (no name) when absent.
-  sim::AdapterReport Registers(const std::string& adapter);
-  // Every byte adapter-sim received, with the milliseconds since it
-  // started, the host's settings then and the adapter it reached.
-  std::vector<sim::SentByte> Received() const;
-  // The received bytes as text; with a name, only those that reached it.
-  std::string ReceivedText() const;
-  std::string ReceivedText(const std::string& adapter) const;
-  // The received bytes cut into lines; lone carriage returns and lines
-  // broken by a change of settings or adapter are left out.
-  std::vector<ReceivedCommand> ReceivedCommands() const;
 
  private:
   bool ReadLine(std::string* line, int timeoutMs);
@@ -75,7 +46,6 @@ class AdapterSim {
   int fromSim_ = -1;
   std::string pending_;
   std::string devicePath_;
-  std::string logPath_;
   std::string error_;
 };
 
@@ -115,10 +85,6 @@ class ProgramRun {
   // Waits for the end: the exit status, 128 + the signal for a killed
   // program, -1 when it had to be killed after timeoutMs.
   int Finish(int timeoutMs = 120000);
-  // Milliseconds from the start to the end of the run (after Finish).
-  int64_t elapsedMs() const { return elapsedMs_; }
-  // CPU time the program used, user and system, in milliseconds.
-  int64_t cpuMs() const { return cpuMs_; }
 
   const std::string& output() const { return output_; }
   const std::string& errors() const { return errors_; }
@@ -139,9 +105,6 @@ class ProgramRun {
   size_t matchedUpTo_ = 0;
   int status_ = -1;
   bool exited_ = false;
-  int64_t startMs_ = 0;
-  int64_t elapsedMs_ = 0;
-  int64_t cpuMs_ = 0;
   std::unique_ptr<WinePrefix> wine_;  // the Windows build's private prefix
 };
 

@@ -14,7 +14,9 @@
 // has found no key waiting (its discard step is over): the first
 // KeyAvailable() of a prompt that would report false runs the answer's
 // action (the operator's hands: swapping adapters, pressing the reset
-// button) and queues its codes, still reporting false for that one call.
+// button) and queues its codes, still reporting false for that call and the
+// next: the operator takes a moment, so the prompt waits once before the
+// keys are there.
 class ScriptedConsole : public platform::Console {
  public:
   ScriptedConsole();
@@ -52,6 +54,7 @@ class ScriptedConsole : public platform::Console {
   bool noConsole_ = false;
   bool keysActive_ = false;
   bool answerArmed_ = false;
+  bool answerComing_ = false;
   int promptsShown_ = 0;
   int emptyPolls_ = 0;
 };

@@ -1,24 +1,32 @@
 #include "sim_fixture.h"
 
+#include <memory>
+#include <sstream>
+
+#include "command_line.h"
 #include "console_output.h"
 #include "run_state.h"
 #include "serial_device.h"
 #include "serial_port.h"
+#include "sim_options.h"
 
 void SimulatedAdapterTest::SetUp() {
-  PortCloseAll();
   ResetRunState();
   CaptureOutput(&output_);
-  platform::SetSerialOpener([this](const std::string&, int* error) { return bench_.Open(error); });
+  platform::SetSerialOpener(
+      [this](const std::string&, int* error) -> std::unique_ptr<platform::SerialDevice> {
+        auto device = bench_.Open(error);
+        if (device == nullptr) return nullptr;
+        return std::make_unique<FakeLine>(std::move(device), faults_);
+      });
   port_ = PortOpen("COM1", 1024, 1024);
   ASSERT_GE(port_, 0) << "the simulated port did not open";
 }
 
 void SimulatedAdapterTest::TearDown() {
-  PortCloseAll();
+  if (port_ >= 0) PortClose(port_);
   platform::SetSerialOpener(nullptr);
   CaptureOutput(nullptr);
-  PortCloseAll();
   ResetRunState();
 }
 
@@ -27,4 +35,53 @@ sim::Adapter& SimulatedAdapterTest::AddAdapter(const std::string& name, sim::Ada
   sim::Adapter& adapter = bench_.Add(name, std::move(config));
   if (first) bench_.Plug(name);
   return adapter;
+}
+
+void SimulatedAdapterTest::SetUpBench(const std::vector<std::string>& simOptions) {
+  sim::SimOptions options;
+  std::string error;
+  ASSERT_TRUE(sim::ParseSimOptions(simOptions, &options, &error)) << error;
+  for (const auto& entry : options.adapters) bench_.Add(entry.first, entry.second);
+  bench_.Plug(options.plugged);
+}
+
+void SimulatedAdapterTest::Hands(const std::string& action) {
+  if (action.rfind("plug ", 0) == 0) {
+    bench_.Plug(action.substr(5));
+  } else if (action == "unplug") {
+    bench_.Unplug();
+  } else {
+    ASSERT_EQ(action, "reset-button");
+    bench_.PressResetButton();
+  }
+}
+
+int SimulatedAdapterTest::RunProgram(std::vector<std::string> arguments) {
+  if (port_ >= 0) PortClose(port_);
+  port_ = -1;
+  arguments.insert(arguments.begin(), "VostrelCL");
+  std::vector<const char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+  return RunCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+std::string SimulatedAdapterTest::Trace() {
+  std::ostringstream trace;
+  const sim::SentByte* previous = nullptr;
+  for (const sim::SentByte& sent : bench_.sentBytes()) {
+    const bool sameLine = previous != nullptr && previous->byte != '\r' &&
+                          sim::SameLine(sent.host, previous->host) &&
+                          sent.adapter == previous->adapter;
+    if (!sameLine) {
+      if (previous != nullptr && previous->byte != '\r') trace << '\n';
+      trace << sent.timeMs << ' ' << sent.host.baud << ' ' << sim::ParityName(sent.host.parity)
+            << ' ' << sim::StopBitsName(sent.host.stopBits) << ' '
+            << (sent.adapter.empty() ? "-" : sent.adapter) << ' ';
+    }
+    trace << (sent.byte == '\r' ? std::string("<CR>\n") : std::string(1, sent.byte));
+    previous = &sent;
+  }
+  if (previous != nullptr && previous->byte != '\r') trace << '\n';
+  trace << "end " << clock_.MonotonicMs() << '\n';
+  return trace.str();
 }

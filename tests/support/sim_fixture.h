@@ -5,14 +5,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "adapter_model.h"
 #include "bench.h"
+#include "fake_line.h"
 #include "virtual_clock.h"
 
-// Base of tests that run the program's routines against simulated adapters
-// on a virtual clock. Every PortOpen, whatever the name, opens the bench's
-// port; console output lands in output_; COM1 is open in port_.
+// The one fixture of the unit tests: fresh run state, a virtual clock, the
+// program's output collected in output_, and every PortOpen, whatever the
+// name, reaching the bench's port through a FakeLine with faults_. COM1 is
+// open in port_ (RunProgram closes it first).
 class SimulatedAdapterTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -21,9 +24,21 @@ class SimulatedAdapterTest : public ::testing::Test {
   // Adds an adapter to the bench; the first one added is plugged in.
   sim::Adapter& AddAdapter(const std::string& name,
                            sim::AdapterConfig config = sim::AdapterConfig());
+  // Lays out the bench as adapter-sim does for these options.
+  void SetUpBench(const std::vector<std::string>& simOptions);
+  // What the operator's hands do, in adapter-sim's words: "plug B",
+  // "unplug", "reset-button".
+  void Hands(const std::string& action);
+  // Runs the whole program for these arguments, as main does; returns its
+  // exit status.
+  int RunProgram(std::vector<std::string> arguments);
+  // Every line the host sent, with the virtual time, the host's settings and
+  // the adapter it reached, then the time at the end.
+  std::string Trace();
 
   VirtualClock clock_;
   sim::Bench bench_;
+  LineFaults faults_;
   std::string output_;
   int32_t port_ = -1;
 };

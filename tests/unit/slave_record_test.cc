@@ -4,16 +4,19 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "captured_output_test.h"
+#include "golden.h"
 #include "scratch_directory.h"
+#include "sim_fixture.h"
 #include "slave_record_file.h"
 
 namespace {
-
-const char kHeader[] = "[Master]\nAddress=001A7DDA7113\n[Slaves]\n";
 
 TEST(SlaveRecordTest, ReadsWhatPeopleWriteByHand) {
   const std::string text =
@@ -28,36 +31,25 @@ TEST(SlaveRecordTest, ReadsWhatPeopleWriteByHand) {
 }
 
 TEST(SlaveRecordTest, NamesTheLineAndTheMistake) {
-  const struct {
-    std::string text;
-    const char* problem;
-  } rows[] = {
-      {"Address=001A7DDA7113\n", "line 1: \"Address=\" comes before any [Master] or [Slaves]"},
-      {"; x\n[Masters]\n", "line 2: unknown section [Masters]; the file has [Master] and [Slaves]"},
-      {"[Master]\nAdress=001A7DDA7113\n",
-       "line 2: [Master] has no key \"Adress\"; it holds Address"},
-      {"[Master]\nAddress=001A7DDA711\n",
-       "line 2: the master Address \"001A7DDA711\" is not 12 hexadecimal digits"},
-      {"[Master]\r\nAddress=001A7DDA7113\r\nAddress=001A7DDA7114\r\n",
-       "line 3: a second master Address"},
-      {std::string(kHeader) + "Slave01\n", "line 4: \"Slave01\" is not of the form key=value"},
-      {std::string(kHeader) + "00:1A:7D:DA:71:14=Slave01\n",
-       "line 4: \"00:1A:7D:DA:71:14\" is not a slave address (12 hexadecimal digits)"},
-      {std::string(kHeader) + "001A7DDA7114=  \n", "line 4: slave 001A7DDA7114 has no name"},
-      {std::string(kHeader) + "001A7DDA7114=A\n001a7dda7114=B\n",
-       "line 5: slave 001A7DDA7114 is listed twice"},
-      {"[Master]\n\n[Slaves]\n\n001A7DDA7114=A\n",
-       "line 5: slaves are listed, but [Master] gives no Address"},
-  };
-  for (const auto& row : rows) {
-    SlaveRecord record;
+  std::istringstream lines(ReadGolden("bad_slave_records.txt"));
+  std::vector<std::pair<std::string, std::string>> records;  // problem, text
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("=== ", 0) == 0) {
+      records.push_back({line.substr(4), ""});
+    } else if (!records.empty()) {
+      records.back().second += line + "\n";
+    }
+  }
+  ASSERT_EQ(records.size(), 10u);
+  for (const auto& record : records) {
+    SlaveRecord parsed;
     std::string problem;
-    EXPECT_FALSE(ParseSlaveRecord(row.text, &record, &problem)) << row.text;
-    EXPECT_EQ(problem, row.problem);
+    EXPECT_FALSE(ParseSlaveRecord(record.second, &parsed, &problem)) << record.second;
+    EXPECT_EQ(problem, record.first);
   }
 }
 
-class SlaveRecordFileTest : public CapturedOutputTest {
+class SlaveRecordFileTest : public SimulatedAdapterTest {
  protected:
   ScratchDirectory scratch_;
 };
@@ -74,6 +66,14 @@ TEST_F(SlaveRecordFileTest, KeepsTheFilesModeAndLeavesNoTemporaryFileBehind) {
   EXPECT_EQ(SaveSlaveRecord(SlaveRecord()), kResultRecordProblem);
   EXPECT_EQ(output_.rfind("MULTIPAIR.INI was not written: cannot rename MULTIPAIR.INI.", 0), 0u);
   EXPECT_EQ(std::system("test \"$(ls -A)\" = \"$(printf 'MULTIPAIR.INI\\nold')\""), 0);
+}
+
+TEST_F(SlaveRecordFileTest, MultipairStopsBeforeAnythingWhereNoRecordCanBeWritten) {
+  SetUpBench({});
+  ASSERT_EQ(rmdir(scratch_.path().c_str()), 0);  // nothing can be made here, even by root
+  EXPECT_EQ(RunProgram({"COM1", "multipair"}), 7);
+  EXPECT_NE(output_.find("\nMULTIPAIR.INI cannot be written here: "), std::string::npos) << output_;
+  EXPECT_TRUE(bench_.sentBytes().empty());
 }
 
 }  // namespace

@@ -1,0 +1,13 @@
+#ifndef VOSTREL_TESTS_SUPPORT_GOLDEN_H
+#define VOSTREL_TESTS_SUPPORT_GOLDEN_H
+
+#include <string>
+
+// Golden files live in tests/data and hold the exact bytes expected.
+std::string ReadGolden(const std::string& name);
+
+// Expects text to equal tests/data/<name>. With VOSTREL_UPDATE_GOLDEN=1 in
+// the environment the file is rewritten instead (review the diff!).
+void ExpectGolden(const std::string& name, const std::string& text);
+
+#endif
