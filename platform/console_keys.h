@@ -5,11 +5,12 @@ namespace platform {
 
 // Key codes as the prompt sees them: Enter is 13, c is 99. A key without a
 // character of its own (arrow, function key) gives two codes, the prefix 224
-// and a second code that is never 13 or 99.
+// (on Windows also 0) and a second code that is never 13 or 99.
 constexpr int kKeyEnter = 13;
 constexpr int kExtendedKeyPrefix = 224;
 
-// The operator's keyboard: the controlling terminal, never standard input.
+// The operator's keyboard: the controlling terminal (on Windows the console),
+// never standard input.
 class Console {
  public:
   virtual ~Console() = default;

@@ -3,7 +3,11 @@
 # As root it runs apt-get; otherwise it names what to install and fails.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
+  # The fuzz targets: clang and its libFuzzer runtime.
+  clang-14 libclang-rt-14-dev
+  # The Windows build: cross compiler, GoogleTest sources, and Wine to run it.
+  g++-mingw-w64-x86-64-posix googletest wine wine64)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
@@ -19,4 +23,5 @@ fi
 echo "Installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq "${missing[@]}" </dev/null
+# Without recommends: Wine would bring a desktop's worth of fonts and tools.
+apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null

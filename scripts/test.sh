@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build in build/ and an address +
 # undefined-behaviour sanitizer build in build-asan/ that stops at the first
-# report. Meanwhile the fuzz targets are built with clang in build-fuzz/ and
-# each runs for a bounded time from its seed corpus. With --quick: the unit
-# tests of the normal build only, for the edit loop.
+# report; meanwhile cross-builds the Windows programs in build-win/ and runs
+# their unit tests and end-to-end scenarios under Wine, and builds the fuzz
+# targets with clang in build-fuzz/ and runs each for a bounded time from its
+# seed corpus. With --quick: the unit tests of the normal build only, for the
+# edit loop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,16 +17,24 @@ scripts/install-build-deps.sh
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
+# The Windows programs, cross-built and tested under Wine; their scenarios
+# are driven by the normal build's e2e_tests and adapter-sim.
+windows_part() {
+  cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DVOSTREL_LINUX_BUILD_DIR="$PWD/build" >/dev/null
+  cmake --build build-win -j 2
+  ctest --test-dir build-win --output-on-failure -j 4 --timeout 300
+}
+
 fuzz_seconds=${FUZZ_SECONDS:-60}
 fuzz_targets=(command_line adapter_reply slave_record)
 
-# Builds the fuzz targets and runs them side by side, at low priority so that
-# the real-time end-to-end tests keep their pace. Fails on any finding.
-fuzz() {
+# The fuzz targets, run side by side at low priority so that the real-time
+# end-to-end tests keep their pace. Fails on any finding.
+fuzz_part() {
   CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVOSTREL_FUZZ=ON >/dev/null
-  nice -n 19 cmake --build build-fuzz -j 2 --target "${fuzz_targets[@]/%/_fuzz}" \
-    >build-fuzz/build.log 2>&1 || { cat build-fuzz/build.log; return 1; }
+  nice -n 19 cmake --build build-fuzz -j 2 --target "${fuzz_targets[@]/%/_fuzz}"
   local work pids=() failed=0
   work=$(mktemp -d)
   for target in "${fuzz_targets[@]}"; do
@@ -58,22 +68,23 @@ if [ $quick = yes ]; then
   exec ctest --test-dir build --output-on-failure -L unit -j 2
 fi
 
-# The two builds' tests run side by side: the end-to-end tests mostly sleep
-# through the adapter's real-time pauses. The fuzzers run beside them.
-fuzz >build/fuzz-run.log 2>&1 &
-fuzz_pid=$!
+# The two builds' tests, the Windows part and the fuzzers run side by side:
+# the end-to-end tests mostly sleep through the adapter's real-time pauses.
+mkdir -p build-win build-fuzz
+parts=(build build-asan build-win build-fuzz)
 pids=()
-for variant in "${variants[@]}"; do
+for variant in build build-asan; do
   ctest --test-dir "$variant" --output-on-failure -j 8 --timeout 600 >"$variant/test-run.log" 2>&1 &
   pids+=($!)
 done
+windows_part >build-win/test-run.log 2>&1 &
+pids+=($!)
+fuzz_part >build-fuzz/test-run.log 2>&1 &
+pids+=($!)
 failed=0
-for i in "${!variants[@]}"; do
+for i in "${!parts[@]}"; do
   wait "${pids[$i]}" || failed=1
-  echo "== ${variants[$i]} tests"
-  cat "${variants[$i]}/test-run.log"
+  echo "== ${parts[$i]} tests"
+  cat "${parts[$i]}/test-run.log"
 done
-wait $fuzz_pid || failed=1
-echo "== fuzz"
-cat build/fuzz-run.log
 exit $failed

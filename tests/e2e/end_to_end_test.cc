@@ -48,6 +48,13 @@ TEST(EndToEnd, StatusFindsTheSettingsProgramLeft) {
   ExpectTranscripts({"program_38400_even", "status_38400_even"});
 }
 
+// These three also run the Windows build under Wine (cmake/windows_tests.cmake).
+TEST(EndToEnd, StatusFindsTheBaudRateProgramLeft) {
+  ExpectTranscripts({"program_115200", "status_115200"});
+}
+
+TEST(EndToEnd, ResetWithTheButtonPressed) { ExpectTranscripts({"reset_button"}); }
+
 TEST(EndToEnd, PairDialogue) { ExpectTranscripts({"pair"}); }
 
 // At a prompt: the terminal is back in line mode however the run ends, and a

@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "os_layer.h"
+#include "wine_run.h"
 
 extern char** environ;
 
@@ -169,8 +170,18 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const RunOptio
   if (nothing < 0 || pipe2(output, O_CLOEXEC) != 0 || pipe2(errors, O_CLOEXEC) != 0) return;
   std::vector<std::string> argv = {VOSTREL_BINARY};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  pid_ = Spawn(argv, ChildEnvironment(options.parityPreload, options.preload), nothing, output[1],
-               errors[1], consolePath);
+  std::vector<std::string> environment = ChildEnvironment(options.parityPreload, options.preload);
+  int input = nothing;
+  if (WindowsProgramSelected()) {
+    // Wine's console reads the terminal on standard input. The preload
+    // libraries are for the Linux program only.
+    wine_ = std::make_unique<WinePrefix>();
+    if (!wine_->ok()) return;
+    argv = wine_->CommandLine(arguments);
+    environment = wine_->Environment(ChildEnvironment(false));
+    if (consoleSlave_ >= 0) input = consoleSlave_;
+  }
+  pid_ = Spawn(argv, environment, input, output[1], errors[1], consolePath);
   close(nothing);
   close(output[1]);
   close(errors[1]);
@@ -263,6 +274,8 @@ int ProgramRun::Finish(int timeoutMs) {
     }
     Pump(10);
   }
+  if (wine_ != nullptr) wine_->StopServer();
+  // Whatever is still in the pipes, unless something else holds them open.
   const int64_t drained = platform::OsMonotonicMs() + kDrainMs;
   while (Remaining(drained) > 0 && Pump(Remaining(drained))) {
   }

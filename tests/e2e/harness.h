@@ -5,6 +5,7 @@
 #include <termios.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,8 @@ class AdapterSim {
   std::string devicePath_;
   std::string error_;
 };
+
+class WinePrefix;
 
 struct RunOptions {
   // Give the program a pseudo-terminal as controlling terminal, so that
@@ -106,6 +109,7 @@ class ProgramRun {
   size_t matchedUpTo_ = 0;
   int status_ = -1;
   bool exited_ = false;
+  std::unique_ptr<WinePrefix> wine_;  // the Windows build's private prefix
 };
 
 // Starts VostrelCL, waits for its end and returns it, for runs that need no

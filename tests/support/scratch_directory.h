@@ -1,24 +1,49 @@
 #ifndef VOSTREL_TESTS_SUPPORT_SCRATCH_DIRECTORY_H
 #define VOSTREL_TESTS_SUPPORT_SCRATCH_DIRECTORY_H
 
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+#include <system_error>
 
-// A fresh directory under /tmp, the current one for the object's lifetime
-// (MULTIPAIR.INI lives in the current directory), removed afterwards.
+// A fresh directory in the system's temporary directory, the current one for
+// the object's lifetime (MULTIPAIR.INI lives in the current directory),
+// removed afterwards.
 class ScratchDirectory {
  public:
   ScratchDirectory() {
-    char path[] = "/tmp/vostrel-scratch-XXXXXX";
-    if (getcwd(previous_, sizeof previous_) && mkdtemp(path) && chdir(path) == 0) path_ = path;
+    namespace fs = std::filesystem;
+    std::error_code error;
+    previous_ = fs::current_path(error);
+    const fs::path base = fs::temp_directory_path(error);
+    if (error) return;
+    std::mt19937_64 random(std::random_device{}() ^
+                           std::chrono::steady_clock::now().time_since_epoch().count());
+    // create_directory makes it only if no test process of ours has it.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const fs::path candidate = base / ("vostrel-scratch-" + std::to_string(random()));
+      if (!fs::create_directory(candidate, error)) continue;
+      fs::current_path(candidate, error);
+      if (error) {
+        fs::remove(candidate, error);
+        return;
+      }
+      path_ = candidate.string();
+      return;
+    }
   }
   ~ScratchDirectory() {
     if (path_.empty()) return;
-    if (chdir(previous_) != 0 || std::system(("rm -rf " + path_).c_str()) != 0) std::abort();
+    std::error_code error;
+    std::filesystem::current_path(previous_, error);
+    if (error) std::abort();
+    // A test may have removed it already.
+    std::filesystem::remove_all(path_, error);
+    if (error) std::abort();
   }
   ScratchDirectory(const ScratchDirectory&) = delete;
   ScratchDirectory& operator=(const ScratchDirectory&) = delete;
@@ -38,7 +63,7 @@ class ScratchDirectory {
 
  private:
   std::string path_;
-  char previous_[4096];
+  std::filesystem::path previous_;
 };
 
 #endif

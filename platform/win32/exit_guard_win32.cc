@@ -1,0 +1,75 @@
+#include <windows.h>
+
+#include "exit_guard.h"
+#include "port_restore.h"
+
+namespace platform {
+namespace {
+
+// Room for every serial port the port table can hold.
+constexpr int kSlotCount = 16;
+
+// The statuses a POSIX run ends with on SIGINT and SIGHUP.
+constexpr UINT kExitInterrupted = 130;
+constexpr UINT kExitConsoleClosed = 129;
+
+struct RestoreSlot {
+  HANDLE port = nullptr;  // null: free
+  DCB settings{};
+  COMMTIMEOUTS timeouts{};
+};
+
+SRWLOCK slotsLock = SRWLOCK_INIT;
+RestoreSlot slots[kSlotCount];
+
+// Windows calls this on a thread of its own. The lock is kept to the end,
+// so that no port is closed under the restore.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  const UINT status =
+      event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? kExitInterrupted : kExitConsoleClosed;
+  AcquireSRWLockExclusive(&slotsLock);
+  for (RestoreSlot& slot : slots) {
+    if (slot.port == nullptr) continue;
+    // A read in progress on the main thread would hold the port until its
+    // time-out; the handles close when the process ends.
+    CancelIoEx(slot.port, nullptr);
+    SetCommState(slot.port, &slot.settings);
+    SetCommTimeouts(slot.port, &slot.timeouts);
+  }
+  // The shell prompt then starts on a fresh line.
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "\r\n", 2, &written, nullptr);
+  // Not ExitProcess: the C library's exit work could wait for a lock that
+  // the interrupted main thread holds.
+  TerminateProcess(GetCurrentProcess(), status);
+  return TRUE;
+}
+
+}  // namespace
+
+bool RememberPort(HANDLE port, const DCB& settings, const COMMTIMEOUTS& timeouts) {
+  AcquireSRWLockExclusive(&slotsLock);
+  bool remembered = false;
+  for (RestoreSlot& slot : slots) {
+    if (slot.port != nullptr) continue;
+    slot = RestoreSlot{port, settings, timeouts};
+    remembered = true;
+    break;
+  }
+  ReleaseSRWLockExclusive(&slotsLock);
+  return remembered;
+}
+
+void ForgetPort(HANDLE port) {
+  AcquireSRWLockExclusive(&slotsLock);
+  for (RestoreSlot& slot : slots) {
+    if (slot.port == port) slot.port = nullptr;
+  }
+  ReleaseSRWLockExclusive(&slotsLock);
+}
+
+// Ctrl-C and Ctrl-Break end the run like SIGINT on POSIX (130); a closed
+// console window, log-off or shut-down like a closed terminal (129).
+void InstallInterruptHandlers() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+}  // namespace platform
