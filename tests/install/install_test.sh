@@ -23,7 +23,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAILED: cmake 
 expect "installed files" "$(printf '%s\n' bin/VostrelCL bin/adapter-sim \
   share/bash-completion/completions/VostrelCL share/doc/vostrelcl/README.md \
   share/doc/vostrelcl/changelog share/doc/vostrelcl/copyright share/man/man1/VostrelCL.1 \
-  share/man/man1/adapter-sim.1 | sort)" "$(cd "$prefix" && find . -type f | cut -c3- | sort)"
+  share/man/man1/adapter-sim.1 | LC_ALL=C sort)" "$(cd "$prefix" && find . -type f | cut -c3- | LC_ALL=C sort)"
 
 # The programs run; the version is the build's.
 expect "--help" "VostrelCL version $version
