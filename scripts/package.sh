@@ -15,6 +15,7 @@ scripts/install-build-deps.sh --packaging
 echo "== .deb"
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-package --target VostrelCL adapter-sim manual
+rm -f build-package/vostrelcl_*.deb
 (cd build-package && cpack >/dev/null)
 deb=$(ls build-package/vostrelcl_*.deb)
 echo "$deb"
