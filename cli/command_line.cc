@@ -11,6 +11,7 @@
 #include "multipair.h"
 #include "options.h"
 #include "pairing.h"
+#include "port_listing.h"
 #include "port_name.h"
 #include "printable_text.h"
 #include "programming.h"
@@ -114,6 +115,10 @@ int RunCommandLine(int argc, const char* const* argv) {
       return kExitSuccess;
     }
     if (std::strcmp(argv[next], "--version") == 0) return kExitSuccess;
+    if (std::strcmp(argv[next], "--list") == 0) {
+      PrintPortList();
+      return kExitSuccess;
+    }
     const std::string rejected = ApplyOption(argv[next]);
     if (!rejected.empty()) {
       ConsoleMessage(rejected);

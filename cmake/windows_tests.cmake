@@ -5,9 +5,10 @@
 include(${CMAKE_CURRENT_LIST_DIR}/googletest_from_source.cmake)
 
 set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
-# Pseudo-terminals, signals, file modes and the POSIX layer's own headers.
-set(posix_only_tests posix_test.cc slave_record_test.cc hardening_port_open_test.cc
-    hardening_signals_test.cc)
+# Pseudo-terminals, signals, file modes, the POSIX layer's own headers and
+# its made-up /sys.
+set(posix_only_tests port_list_test.cc posix_test.cc slave_record_test.cc
+    hardening_port_open_test.cc hardening_signals_test.cc)
 
 file(GLOB support_sources CONFIGURE_DEPENDS ${tests_dir}/support/*.cc)
 add_library(vostrel_test_support STATIC ${support_sources})
@@ -59,6 +60,14 @@ add_test(NAME unit_tests_windows
 set_tests_properties(unit_tests_windows PROPERTIES
   ENVIRONMENT "${wine_environment}" FIXTURES_REQUIRED wine_prefix LABELS "unit;windows"
   TIMEOUT 300)
+
+# What the .zip holds, and --list under Wine.
+add_test(NAME install_windows
+         COMMAND bash ${tests_dir}/install/windows_install_test.sh ${CMAKE_BINARY_DIR}
+                 ${PROJECT_VERSION} ${CMAKE_CROSSCOMPILING_EMULATOR} ${WINESERVER}
+                 ${WINE_PREFIX_TEMPLATE})
+set_tests_properties(install_windows PROPERTIES
+  FIXTURES_REQUIRED wine_prefix LABELS "install;windows" TIMEOUT 120)
 
 # End to end: the Linux build's scenarios, with adapter-sim on a
 # pseudo-terminal, run VostrelCL.exe under Wine in place of the Linux program

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when missing.
+# Installs the Debian packages the build and the tests need, when missing;
+# with --packaging also what scripts/package.sh needs.
 # As root it runs apt-get; otherwise it names what to install and fails.
 set -euo pipefail
 
@@ -7,7 +8,11 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
   # The fuzz targets: clang and its libFuzzer runtime.
   clang-14 libclang-rt-14-dev
   # The Windows build: cross compiler, GoogleTest sources, and Wine to run it.
-  g++-mingw-w64-x86-64-posix googletest wine wine64)
+  g++-mingw-w64-x86-64-posix googletest wine wine64
+  # scdoc turns the manual pages' sources into roff; man-db and groff render
+  # them for the install test and the Windows package's text manual.
+  scdoc man-db groff-base)
+[ "${1:-}" = --packaging ] && packages+=(dpkg-dev lintian)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -24,6 +24,10 @@ windows_part() {
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DVOSTREL_LINUX_BUILD_DIR="$PWD/build" >/dev/null
   cmake --build build-win -j 2
   ctest --test-dir build-win --output-on-failure -j 4 --timeout 300
+  # The Windows package, from the build just tested.
+  rm -f build-win/VostrelCL-*-windows-x64.zip
+  (cd build-win && cpack >/dev/null)
+  echo "Windows package: $(ls build-win/VostrelCL-*-windows-x64.zip)"
 }
 
 fuzz_seconds=${FUZZ_SECONDS:-60}

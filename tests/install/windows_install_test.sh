@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The Windows build's install, as its .zip holds it: the files, the manual as
+# text, and under Wine the program's version and --list with a COM port
+# linked in Wine's registry (as winecfg links one).
+# Usage: windows_install_test.sh BUILD_DIR VERSION WINE_LOADER WINESERVER WINE_PREFIX
+set -uo pipefail
+build=$1 version=$2 wine=$3 wineserver=$4 prefix_template=$5
+scratch=$(mktemp -d)
+export WINEPREFIX=$scratch/wine WINEDEBUG=-all
+trap '"$wineserver" -k 2>/dev/null; rm -rf "$scratch"' EXIT
+failures=0
+
+# expect WHAT EXPECTED ACTUAL
+expect() {
+  [[ $2 == "$3" ]] && return
+  echo "FAILED: $1"
+  diff <(printf '%s\n' "$2") <(printf '%s\n' "$3")
+  failures=$((failures + 1))
+}
+
+cmake --install "$build" --prefix "$scratch/zip" >/dev/null || { echo "FAILED: cmake --install"; exit 1; }
+expect "installed files" "$(printf '%s\n' LICENSE.txt README.txt VostrelCL.exe VostrelCL.txt)" \
+  "$(cd "$scratch/zip" && find . -type f | cut -c3- | LC_ALL=C sort)"
+expect "text manual: exit statuses and version" "EXIT STATUS
+VostrelCL $version" \
+  "$(grep -o -e '^EXIT STATUS' -e "VostrelCL $version" "$scratch/zip/VostrelCL.txt" | LC_ALL=C sort -u)"
+
+cp -a "$prefix_template" "$WINEPREFIX"
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM12 /d /dev/null /f >/dev/null
+"$wineserver" -w
+expect "--version under Wine" "VostrelCL version $version" \
+  "$("$wine" "$scratch/zip/VostrelCL.exe" --version | head -1)"
+expect "--list under Wine: the linked port" 'COM12  \\.\COM12  \Device\Serial11' \
+  "$("$wine" "$scratch/zip/VostrelCL.exe" --list | grep COM12)"
+
+[[ $failures -eq 0 ]] && echo "windows install: every check passed"
+exit $((failures > 0))
