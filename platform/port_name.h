@@ -10,6 +10,10 @@ namespace platform {
 // Every other port argument must be "COM<n>".
 bool IsDevicePath(const std::string& name);
 
+// The n of "COM<n>" (any case, n from 1, up to ten digits: every number the
+// command line can give); 0 for any other name.
+long long ComPortNumber(const std::string& name);
+
 }  // namespace platform
 
 #endif

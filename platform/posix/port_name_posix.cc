@@ -1,9 +1,7 @@
-#include <cctype>
 #include <string>
 
 #include "device_path.h"
 #include "port_name.h"
-#include "text_compare.h"
 
 namespace platform {
 
@@ -14,14 +12,7 @@ bool DevicePathFor(const std::string& name, std::string* path) {
     *path = name;
     return true;
   }
-  // Up to ten digits: every number the command line can give.
-  if (name.size() < 4 || name.size() > 13) return false;
-  if (!EqualsIgnoringCase(name.substr(0, 3), "COM")) return false;
-  long number = 0;
-  for (size_t i = 3; i < name.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
-    number = number * 10 + (name[i] - '0');
-  }
+  const long long number = ComPortNumber(name);
   if (number < 1) return false;
   *path = "/dev/ttyS" + std::to_string(number - 1);
   return true;
