@@ -5,7 +5,10 @@ the test suite notices.
 Each change in scripts/mutations.txt names a file, an exact piece of one line
 and its replacement. For each change the runner applies it, builds the normal
 build (build/), runs the unit tests, and runs the end-to-end tests only when
-the unit tests pass. Then it puts the file back. A change is "killed" when a
+the unit tests pass. A change to the Windows layer (platform/win32/) is built
+in build-win/ instead and checked by the Windows tests under Wine (the unit
+suite and the end-to-end scenarios, which use build/'s e2e_tests). Then it
+puts the file back. A change is "killed" when a
 build of the tests or a test fails, "survived" otherwise; a change whose
 original text is no longer in the file (the code moved on) is reported as
 "missing" and skipped.
@@ -23,6 +26,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build")
+BUILD_WIN = os.path.join(ROOT, "build-win")
 UNIT_TIMEOUT_S = 300
 E2E_TIMEOUT_S = 1800
 
@@ -73,8 +77,36 @@ def run(command, timeout):
     return process.returncode == 0, output[-2000:]
 
 
-def build():
-    return run(["cmake", "--build", BUILD, "-j2"], 1800)
+def build(directory=BUILD):
+    return run(["cmake", "--build", directory, "-j2"], 1800)
+
+
+def is_windows(mutation):
+    return mutation["file"].startswith("platform/win32/")
+
+
+def configure_windows():
+    subprocess.run(["cmake", "-S", ROOT, "-B", BUILD_WIN, "-G", "Ninja",
+                    "-DCMAKE_BUILD_TYPE=Release",
+                    "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(ROOT, "cmake", "mingw-w64-x86_64.cmake"),
+                    "-DVOSTREL_LINUX_BUILD_DIR=" + BUILD],
+                   cwd=ROOT, stdout=subprocess.DEVNULL, check=True)
+    built, log = build(BUILD_WIN)
+    if not built:
+        sys.exit("the unchanged tree does not build for Windows:\n" + log)
+
+
+def find_unique(text, piece):
+    """Where piece is in text: its one place, or, when it starts with blanks
+    and is found more than once, its one place at the start of a line.
+    Returns (index, count found)."""
+    count = text.count(piece)
+    if count > 1 and piece[:1].isspace():
+        starts = [i for i in range(len(text)) if text.startswith(piece, i)
+                  and (i == 0 or text[i - 1] == "\n")]
+        if len(starts) == 1:
+            return starts[0], 1
+    return text.find(piece), count
 
 
 def check(mutation, args):
@@ -83,18 +115,24 @@ def check(mutation, args):
         return "missing", "no such file"
     with open(path, encoding="utf-8") as source:
         original = source.read()
-    count = original.count(mutation["original"])
+    at, count = find_unique(original, mutation["original"])
     if count == 0:
         return "missing", "original text not found"
     if count > 1:
         return "missing", f"original text found {count} times"
-    mutated = original.replace(mutation["original"], mutation["replacement"], 1)
+    mutated = (original[:at] + mutation["replacement"] +
+               original[at + len(mutation["original"]):])
     try:
         with open(path, "w", encoding="utf-8") as source:
             source.write(mutated)
-        built, log = build()
+        built, log = build(BUILD_WIN if is_windows(mutation) else BUILD)
         if not built:
             return "uncompilable", log.strip().splitlines()[-1] if log.strip() else ""
+        if is_windows(mutation):
+            passed, log = run(["ctest", "--test-dir", BUILD_WIN, "-L", "windows", "-LE", "install",
+                               "-j4", "--timeout", "300"], E2E_TIMEOUT_S)
+            return ("survived", "every Windows test passes") if passed else \
+                ("killed", "windows: " + failed_names(log))
         passed, log = run([os.path.join(BUILD, "tests", "unit_tests"), "--gtest_brief=1"],
                           UNIT_TIMEOUT_S)
         if not passed:
@@ -155,6 +193,8 @@ def main():
                       UNIT_TIMEOUT_S)
     if not passed:
         sys.exit("the unit tests fail on the unchanged tree:\n" + log)
+    if any(is_windows(m) for m in mutations):
+        configure_windows()
 
     out = open(args.out, "w", encoding="utf-8") if args.out else None
     tally = {}
@@ -170,7 +210,9 @@ def main():
         if out:
             out.write(row + "\n")
             out.flush()
-    build()  # leave the build matching the unchanged sources
+    build()  # leave the builds matching the unchanged sources
+    if any(is_windows(m) for m in mutations):
+        build(BUILD_WIN)
     summary = ", ".join(f"{count} {verdict}" for verdict, count in sorted(tally.items()))
     print(f"{len(mutations)} changes: {summary}")
     if out:
