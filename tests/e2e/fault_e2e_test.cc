@@ -7,10 +7,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <string.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <ostream>
@@ -23,35 +25,6 @@
 
 namespace {
 
-termios PortSettings(const std::string& path) {
-  termios settings{};
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  tcgetattr(fd, &settings);
-  close(fd);
-  return settings;
-}
-
-// Every new pseudo-terminal starts with the same settings, as the program's
-// terminal did.
-termios FreshTerminalSettings() {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  grantpt(master);
-  unlockpt(master);
-  const termios settings = PortSettings(ptsname(master));
-  close(master);
-  return settings;
-}
-
-bool Same(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-         a.c_lflag == b.c_lflag && cfgetospeed(&a) == cfgetospeed(&b) &&
-         std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc));
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // CPU time of the children this test has waited for.
 int64_t ChildrenCpuMs() {
   rusage usage{};
@@ -60,9 +33,18 @@ int64_t ChildrenCpuMs() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
-// Sleeping through the protocol's pauses costs next to nothing; the slack
+// Runs body and expects the port's settings as they were, and little CPU:
+// sleeping through the protocol's pauses costs next to nothing; the slack
 // covers start-up, which the sanitizers make slow.
-void ExpectLittleCpu(int64_t cpuMs, int64_t wallMs) {
+template <typename Body>
+void ExpectPortAloneAndLittleCpu(const std::string& port, bool portStays, Body body) {
+  const termios portBefore = e2e::TerminalSettings(port);
+  const int64_t cpuBefore = ChildrenCpuMs(), start = platform::OsMonotonicMs();
+  body();
+  if (portStays) {
+    EXPECT_TRUE(e2e::SameSettings(e2e::TerminalSettings(port), portBefore)) << "port not restored";
+  }
+  const int64_t cpuMs = ChildrenCpuMs() - cpuBefore, wallMs = platform::OsMonotonicMs() - start;
   EXPECT_LE(cpuMs, wallMs / 20 + 150) << "CPU " << cpuMs << " ms in " << wallMs << " ms";
 }
 
@@ -77,8 +59,8 @@ std::vector<std::string> Words(const std::string& text, const std::string& devic
 }
 
 // What the operator or the world does during a run, step by step: wait for
-// the "prompt", the "link" report or the "writing" of N; type "enter",
-// send "quit" (SIGQUIT) or make the port "vanish".
+// the "prompt", the "link" report or the "writing" of N; type "enter" or
+// "c", make the port "vanish", or send a signal by its name ("INT").
 void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& sim) {
   for (const std::string& step : Words(steps, "")) {
     const char* awaited = step == "prompt"    ? e2e::kPromptLine
@@ -86,34 +68,42 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
                           : step == "writing" ? "Sending: N=X"
                                               : nullptr;
     if (awaited != nullptr) {
-      ASSERT_TRUE(run.WaitForOutput(awaited)) << step;
+      ASSERT_TRUE(run.WaitForOutput(awaited)) << step << " in " << run.output();
+    } else if (step == "enter" || step == "c") {
+      run.Type(step == "c" ? "c" : "\r");
+    } else if (step == "vanish") {
+      EXPECT_TRUE(sim.Command("vanish"));
+    } else {
+      int signalNumber = 1;
+      while (signalNumber < NSIG && step != sigabbrev_np(signalNumber)) ++signalNumber;
+      ASSERT_LT(signalNumber, NSIG) << step;
+      run.Signal(signalNumber);
     }
-    if (step == "enter") run.Type("\r");
-    if (step == "quit") run.Signal(SIGQUIT);
-    if (step == "vanish") sim.Command("vanish");
   }
 }
 
 // Runs the program ("DEV" is the simulator's port) and checks everything a
-// fault must leave intact.
+// fault must leave intact (a port that vanished has no settings to check).
 void ExpectRun(e2e::AdapterSim& sim, const std::string& arguments, const std::string& steps,
                int status, const std::string& lastWords) {
-  ASSERT_FALSE(sim.devicePath().empty()) << sim.error();
-  const termios portBefore = PortSettings(sim.devicePath());
-  const int64_t cpuBefore = ChildrenCpuMs(), start = platform::OsMonotonicMs();
-  e2e::ProgramRun run(Words(arguments, sim.devicePath()));
-  Perform(steps, run, sim);
-  EXPECT_EQ(run.Finish(60000), status);
-  EXPECT_TRUE(EndsWith(run.output(), lastWords)) << run.output();
-  EXPECT_TRUE(Same(run.ConsoleSettings(), FreshTerminalSettings())) << "terminal not restored";
-  if (steps.find("vanish") == std::string::npos) {
-    EXPECT_TRUE(Same(PortSettings(sim.devicePath()), portBefore)) << "port not restored";
-  }
-  ExpectLittleCpu(ChildrenCpuMs() - cpuBefore, platform::OsMonotonicMs() - start);
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
+  const bool vanishes = steps.find("vanish") != std::string::npos;
+  ExpectPortAloneAndLittleCpu(sim.devicePath(), !vanishes, [&] {
+    e2e::ProgramRun run(Words(arguments, sim.devicePath()));
+    Perform(steps, run, sim);
+    EXPECT_EQ(run.Finish(60000), status);
+    const std::string& output = run.output();
+    EXPECT_EQ(output.substr(output.size() - std::min(output.size(), lastWords.size())), lastWords);
+    EXPECT_TRUE(run.ConsoleRestored()) << "terminal not restored";
+  });
 }
 
 const std::string kStatusEnd = "PIN: 1234\r\nResult Codes: On\r\nEscape Mode: Disabled\r\n";
 const std::string kGone = ": the port went away during the run\r\n";
+// A signal ends the run with the shell's prompt on a line of its own.
+const std::string kEndedAtPrompt = e2e::kPromptLine + std::string("\r\n");
+// At pair's second prompt the port is set to the adapter's line.
+const char kSecondPrompt[] = "prompt enter prompt ";
 
 struct Scenario {
   const char* name;
@@ -128,8 +118,8 @@ const Scenario kScenarios[] = {
      "Local Device Name: ***Could not read***\r\n" + kStatusEnd},
     {"GarbageWithoutEnd", "--flood N=\\xff --flood-forever", "-nX DEV program", "", 3,
      "Error sending command to adapter=>N=X\r\n"},
-    {"ControlCharactersNulAnd0xFF", "--reply N=\\x1b]0;owned\\x07\\x00\\xff", "DEV status", "", 0,
-     "Local Device Name: \\x1B]0;owned\\x07\\x00\xff\r\n" + kStatusEnd},
+    {"ControlCharactersNulAnd0xFF", "--reply N=\\x1b]0;owned\\x07\\x7f\\x00\\xff", "DEV status", "",
+     0, "Local Device Name: \\x1B]0;owned\\x07\\x7F\\x00\xff\r\n" + kStatusEnd},
     {"ReplyOfThousandsOfBytes", "--reply N=" + std::string(3000, 'n'), "DEV status", "", 0,
      "Local Device Name: " + std::string(80, 'n') + "\r\n" + kStatusEnd},
     {"UnreadableFirmware", "--ignore-query I", "DEV status", "", 3,
@@ -138,6 +128,8 @@ const Scenario kScenarios[] = {
      "Error sending command to adapter=>P=1234\r\n"},
     {"ControlCharacterInAName", "", "-nx\rATZ0 DEV program", "", 2,
      "Invalid Name (Must be 1-16 characters)\r\n"},
+    {"ControlCharacterInAPin", "", "-p12\r34 DEV program", "", 2,
+     "Invalid PIN (Must be 4-8 characters)\r\n"},
     {"PinWithControlCharacters", "--reply P=12\\x1b34", "DEV pair", "prompt enter", 3,
      "Invalid PIN read from Wireless Adapter1\r\n"},
     {"OperatorsOwnTerminal", "", "/dev/tty status", "", 4,
@@ -146,12 +138,20 @@ const Scenario kScenarios[] = {
      "      VostrelCL -l38400  COM1 disconnect\n"},
     {"HugePath", "", "/" + std::string(100000, 'a'), "", 4,
      std::string(76, 'a') + "...: the port could not be opened\r\n"},
-    {"SigquitAtAPrompt", "", "DEV reset", "prompt quit", 131,
-     e2e::kPromptLine + std::string("\r\n")},
     {"VanishesInStatus", "", "DEV status", "link vanish", 4, kGone},
     {"VanishesInProgram", "", "-nX -p1234 DEV program", "writing vanish", 4, kGone},
     {"VanishesInPair", "", "DEV pair", "prompt enter link vanish", 4, kGone},
     {"VanishesInReset", "", "DEV reset", "prompt vanish enter", 4, kGone},
+    {"InterruptAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("INT"), 130, kEndedAtPrompt},
+    {"HangUpAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("HUP"), 129, kEndedAtPrompt},
+    {"TerminateAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("TERM"), 143, kEndedAtPrompt},
+    {"QuitAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("QUIT"), 131, kEndedAtPrompt},
+    {"User1AtAPrompt", "", "DEV pair", kSecondPrompt + std::string("USR1"), 138, kEndedAtPrompt},
+    {"User2AtAPrompt", "", "DEV pair", kSecondPrompt + std::string("USR2"), 140, kEndedAtPrompt},
+    {"AlarmAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("ALRM"), 142, kEndedAtPrompt},
+    // Output errors do not end the run: the prompt still takes its answer.
+    {"BrokenPipeAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("PIPE c"), 5,
+     e2e::kPromptLine},
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
@@ -180,7 +180,8 @@ TEST(FaultTest, AnotherProgramsExclusivePortAndASecondInstanceAreRefused) {
 
   e2e::ProgramRun first({sim.devicePath(), "reset"});
   ASSERT_TRUE(first.WaitForOutput(e2e::kPromptLine));
-  ExpectRun(sim, "DEV status", "", 4, inUse);
+  ExpectRun(sim, "DEV status", "", 4,
+            "Error Opening COM port\r\n" + sim.devicePath() + inUse);
   first.Type("c");
   EXPECT_EQ(first.Finish(), 5);
 }
@@ -193,8 +194,9 @@ std::string ReceivedBy(const std::string& trace) {
     std::string rest;
     std::getline(in, rest);
     std::istringstream bytes(rest);
-    while (direction == ">" && bytes >> hex)
+    while (direction == ">" && bytes >> hex) {
       received += static_cast<char>(std::stoi(hex, nullptr, 16));
+    }
   }
   return received;
 }
@@ -210,22 +212,19 @@ TEST(FaultTest, ClosedOrShortLivedOutputLeavesThePortAlone) {
   for (const auto& shell : shells) {
     const std::string trace = testing::TempDir() + "closed-output-" + std::to_string(getpid());
     e2e::AdapterSim sim({"--trace", trace});
-    const termios portBefore = PortSettings(sim.devicePath());
-    const int64_t cpuBefore = ChildrenCpuMs(), start = platform::OsMonotonicMs();
-    FILE* pipe = popen(
-        ("bash -c '" + shell[0] + "' " + VOSTREL_BINARY + " " + sim.devicePath() + " </dev/null")
-            .c_str(),
-        "r");
-    std::string output(4096, '\0');
-    output.resize(fread(&output[0], 1, output.size(), pipe));
-    pclose(pipe);
-    EXPECT_EQ(output, shell[1]);
-    EXPECT_TRUE(Same(PortSettings(sim.devicePath()), portBefore)) << shell[0];
+    ExpectPortAloneAndLittleCpu(sim.devicePath(), true, [&] {
+      const std::string command = "bash -c '" + shell[0] + "' " + VOSTREL_BINARY + " " +
+                                  sim.devicePath() + " </dev/null";
+      FILE* pipe = popen(command.c_str(), "r");
+      std::string output(4096, '\0');
+      output.resize(fread(&output[0], 1, output.size(), pipe));
+      pclose(pipe);
+      EXPECT_EQ(output, shell[1]);
+    });
     const std::string received = ReceivedBy(trace);
     std::remove(trace.c_str());
     EXPECT_EQ(received.find("Connecting"), std::string::npos) << shell[0];
     EXPECT_NE(received.find("ATE?\r"), std::string::npos) << shell[0];
-    ExpectLittleCpu(ChildrenCpuMs() - cpuBefore, platform::OsMonotonicMs() - start);
   }
 }
 

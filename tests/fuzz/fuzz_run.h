@@ -6,12 +6,8 @@
 #include <utility>
 
 #include "console_keys.h"
-#include "console_output.h"
-#include "run_state.h"
-#include "serial_device.h"
-#include "serial_port.h"
+#include "run_sandbox.h"
 #include "slave_record_file.h"
-#include "virtual_clock.h"
 
 namespace fuzz {
 
@@ -35,30 +31,19 @@ class PatientOperator : public platform::Console {
   int answered_ = 0;
 };
 
-// One input's run from a clean slate: fresh process state, a virtual clock,
-// output collected in memory, the operator above, and no MULTIPAIR.INI in
-// the current directory (a scratch one). Everything is put back when it ends.
-class FreshRun {
+// One input's run from a clean slate (see RunSandbox), with the operator
+// above and no MULTIPAIR.INI in the current directory.
+class FreshRun : public RunSandbox {
  public:
   FreshRun() {
     std::remove(kSlaveRecordPath);
     std::remove((std::string(kSlaveRecordPath) + ".bak").c_str());
-    ResetRunState();
-    CaptureOutput(&output_);
     platform::SetConsole(&operator_);
-  }
-  ~FreshRun() {
-    platform::SetSerialOpener(nullptr);
-    platform::SetConsole(nullptr);
-    CaptureOutput(nullptr);
-    ResetRunState();
   }
   VirtualClock& clock() { return clock_; }
 
  private:
-  VirtualClock clock_;
   PatientOperator operator_;
-  std::string output_;
 };
 
 }  // namespace fuzz

@@ -6,21 +6,24 @@
 #include <fstream>
 #include <sstream>
 
-namespace {
-std::string PathOf(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
-}  // namespace
+std::string FileContents(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 std::string ReadGolden(const std::string& name) {
-  std::ifstream file(PathOf(name), std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return FileContents(std::string(TEST_DATA_DIR) + "/" + name);
 }
 
 void ExpectGolden(const std::string& name, const std::string& text) {
   const char* update = std::getenv("VOSTREL_UPDATE_GOLDEN");
   if (update != nullptr && std::string(update) == "1") {
-    std::ofstream(PathOf(name), std::ios::binary) << text;
+    WriteFile(std::string(TEST_DATA_DIR) + "/" + name, text);
     return;
   }
   const std::string expected = ReadGolden(name);

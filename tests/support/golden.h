@@ -3,6 +3,10 @@
 
 #include <string>
 
+// A file's bytes; empty when it is missing. And a file written whole.
+std::string FileContents(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+
 // Golden files live in tests/data and hold the exact bytes expected.
 std::string ReadGolden(const std::string& name);
 

@@ -1,34 +1,34 @@
 #ifndef VOSTREL_TESTS_SUPPORT_SCRIPTED_CONSOLE_H
 #define VOSTREL_TESTS_SUPPORT_SCRIPTED_CONSOLE_H
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <vector>
 
 #include "console_keys.h"
 
-// The operator's keyboard, scripted. Installed for its lifetime.
-//
-// Keys typed ahead are waiting when a prompt starts, so the prompt must
-// discard them. Each prompt's answer becomes available only once the prompt
-// has found no key waiting (its discard step is over): the first
-// KeyAvailable() of a prompt that would report false runs the answer's
-// action (the operator's hands: swapping adapters, pressing the reset
-// button) and queues its codes, still reporting false for that call and the
-// next: the operator takes a moment, so the prompt waits once before the
-// keys are there.
+// The operator's keyboard, scripted; installed for its lifetime. Keys typed
+// ahead are waiting when a prompt starts, so the prompt must discard them.
+// A prompt's answer comes once the prompt has found no key waiting (its
+// discard step is over): that look runs the answer's action (the
+// operator's hands: swapping adapters, pressing the reset button), and the
+// keys are there a look later, since the operator takes a moment.
 class ScriptedConsole : public platform::Console {
  public:
-  ScriptedConsole();
-  ~ScriptedConsole() override;
+  ScriptedConsole() { platform::SetConsole(this); }
+  ~ScriptedConsole() override { platform::SetConsole(nullptr); }
 
   // Codes that are already waiting when the next prompt begins.
-  void TypeAhead(const std::vector<int>& codes);
+  void TypeAhead(const std::vector<int>& codes) {
+    pending_.insert(pending_.end(), codes.begin(), codes.end());
+  }
   // The operator's answer to the next unanswered prompt.
-  void AnswerPrompt(const std::vector<int>& codes, std::function<void()> action = {});
-  // Shorthands for the two answers the prompt knows.
-  void PressEnter(std::function<void()> action = {}) { AnswerPrompt({13}, std::move(action)); }
-  void PressCancel() { AnswerPrompt({99}); }
+  void AnswerPrompt(const std::vector<int>& codes, std::function<void()> action = {}) {
+    answers_.push_back(Answer{codes, std::move(action)});
+  }
   // No console: BeginKeys reports false.
   void SetNoConsole(bool noConsole) { noConsole_ = noConsole; }
 
@@ -38,12 +38,55 @@ class ScriptedConsole : public platform::Console {
   // Codes still waiting, unread.
   size_t pendingCodes() const { return pending_.size(); }
 
-  bool BeginKeys() override;
-  void EndKeys() override;
-  bool KeyAvailable() override;
-  int ReadKey() override;
+  bool BeginKeys() override {
+    ++promptsShown_;
+    if (noConsole_) return false;
+    EXPECT_FALSE(keysActive_) << "BeginKeys twice without EndKeys";
+    keysActive_ = true;
+    answered_ = false;
+    emptyLooks_ = 0;
+    return true;
+  }
+  void EndKeys() override { keysActive_ = false; }
+  bool KeyAvailable() override {
+    EXPECT_TRUE(keysActive_) << "keys looked for outside BeginKeys/EndKeys";
+    if (moment_ > 0) {
+      --moment_;
+      return false;
+    }
+    if (!pending_.empty()) return true;
+    if (!answered_ && !answers_.empty()) {
+      answered_ = true;
+      const Answer answer = answers_.front();
+      answers_.pop_front();
+      if (answer.action) answer.action();
+      pending_.insert(pending_.end(), answer.codes.begin(), answer.codes.end());
+      moment_ = 1;
+      return false;
+    }
+    // Out of script: c ends the prompt so that the test fails instead of
+    // waiting for ever; a prompt that takes not even c stops the test.
+    if (++emptyLooks_ == kMaxEmptyLooks) {
+      ADD_FAILURE() << "prompt " << promptsShown_ << " is still waiting: the script has no answer";
+      pending_.push_back(kCancelKey);
+    }
+    if (emptyLooks_ > 2 * kMaxEmptyLooks) std::abort();
+    return !pending_.empty();
+  }
+  int ReadKey() override {
+    EXPECT_TRUE(keysActive_) << "keys read outside BeginKeys/EndKeys";
+    if (pending_.empty()) {
+      ADD_FAILURE() << "ReadKey with no key waiting would block for ever";
+      return kCancelKey;
+    }
+    const int code = pending_.front();
+    pending_.pop_front();
+    return code;
+  }
 
  private:
+  static constexpr int kMaxEmptyLooks = 100000;
+  static constexpr int kCancelKey = 'c';
   struct Answer {
     std::vector<int> codes;
     std::function<void()> action;
@@ -53,10 +96,10 @@ class ScriptedConsole : public platform::Console {
   std::deque<Answer> answers_;
   bool noConsole_ = false;
   bool keysActive_ = false;
-  bool answerArmed_ = false;
-  bool answerComing_ = false;
+  bool answered_ = false;
+  int moment_ = 0;
   int promptsShown_ = 0;
-  int emptyPolls_ = 0;
+  int emptyLooks_ = 0;
 };
 
 #endif

@@ -4,20 +4,51 @@
 #include <sstream>
 
 #include "command_line.h"
-#include "console_output.h"
-#include "run_state.h"
-#include "serial_device.h"
+#include "port_errors.h"
 #include "serial_port.h"
 #include "sim_options.h"
 
+namespace {
+
+// The host's serial line: passes everything on to the device it wraps (the
+// bench's port) until one of its faults applies.
+class FaultyLine : public platform::SerialDevice {
+ public:
+  FaultyLine(std::unique_ptr<platform::SerialDevice> inner, const LineFaults& faults)
+      : inner_(std::move(inner)), faults_(faults) {}
+  int Configure(const platform::LineSettings& settings) override {
+    if (Gone() || settings.baud == faults_.refusedBaud) return kPortErrorRefused;
+    return inner_->Configure(settings);
+  }
+  void DiscardInput() override { inner_->DiscardInput(); }
+  void Write(uint8_t byte) override {
+    if (Gone()) return;
+    ++writes_;
+    inner_->Write(byte);
+  }
+  void DrainOutput() override { inner_->DrainOutput(); }
+  int Read(uint8_t* buffer, int capacity, int timeoutMs) override {
+    return Gone() ? -1 : inner_->Read(buffer, capacity, timeoutMs);
+  }
+
+ private:
+  bool Gone() const {
+    return faults_.vanishAfterWrites >= 0 && writes_ >= faults_.vanishAfterWrites;
+  }
+
+  std::unique_ptr<platform::SerialDevice> inner_;
+  const LineFaults& faults_;
+  int writes_ = 0;
+};
+
+}  // namespace
+
 void SimulatedAdapterTest::SetUp() {
-  ResetRunState();
-  CaptureOutput(&output_);
   platform::SetSerialOpener(
       [this](const std::string&, int* error) -> std::unique_ptr<platform::SerialDevice> {
         auto device = bench_.Open(error);
         if (device == nullptr) return nullptr;
-        return std::make_unique<FakeLine>(std::move(device), faults_);
+        return std::make_unique<FaultyLine>(std::move(device), faults_);
       });
   port_ = PortOpen("COM1", 1024, 1024);
   ASSERT_GE(port_, 0) << "the simulated port did not open";
@@ -25,9 +56,6 @@ void SimulatedAdapterTest::SetUp() {
 
 void SimulatedAdapterTest::TearDown() {
   if (port_ >= 0) PortClose(port_);
-  platform::SetSerialOpener(nullptr);
-  CaptureOutput(nullptr);
-  ResetRunState();
 }
 
 sim::Adapter& SimulatedAdapterTest::AddAdapter(const std::string& name, sim::AdapterConfig config) {

@@ -9,14 +9,13 @@
 
 #include "adapter_model.h"
 #include "bench.h"
-#include "fake_line.h"
-#include "virtual_clock.h"
+#include "dialogues.h"
+#include "run_sandbox.h"
 
-// The one fixture of the unit tests: fresh run state, a virtual clock, the
-// program's output collected in output_, and every PortOpen, whatever the
-// name, reaching the bench's port through a FakeLine with faults_. COM1 is
-// open in port_ (RunProgram closes it first).
-class SimulatedAdapterTest : public ::testing::Test {
+// The one fixture of the unit tests: a RunSandbox, and every PortOpen,
+// whatever the name, reaching the bench's port through a line with faults_.
+// COM1 is open in port_ (RunProgram closes it first).
+class SimulatedAdapterTest : public ::testing::Test, protected RunSandbox {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -36,10 +35,8 @@ class SimulatedAdapterTest : public ::testing::Test {
   // the adapter it reached, then the time at the end.
   std::string Trace();
 
-  VirtualClock clock_;
   sim::Bench bench_;
   LineFaults faults_;
-  std::string output_;
   int32_t port_ = -1;
 };
 

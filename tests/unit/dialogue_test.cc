@@ -15,7 +15,7 @@ namespace {
 std::string FilesLeft() {
   std::string files;
   for (const std::string file : {"MULTIPAIR.INI", "MULTIPAIR.INI.bak"}) {
-    const std::string text = ScratchDirectory::Contents(file);
+    const std::string text = FileContents(file);
     if (!text.empty()) files += "--- " + file + "\n" + text;
   }
   return files;
@@ -27,7 +27,7 @@ TEST_P(DialogueTest, MatchesItsTranscript) {
   const Dialogue& dialogue = GetParam();
   ScratchDirectory scratch;
   ASSERT_FALSE(scratch.path().empty());
-  if (!dialogue.record.empty()) ScratchDirectory::Write("MULTIPAIR.INI", dialogue.record);
+  if (!dialogue.record.empty()) WriteFile("MULTIPAIR.INI", dialogue.record);
   SetUpBench(dialogue.bench);
   faults_ = dialogue.faults;
   ScriptedConsole console;
