@@ -7,8 +7,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/googletest_from_source.cmake)
 set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
 # Pseudo-terminals, signals, file modes, the POSIX layer's own headers and
 # its made-up /sys.
-set(posix_only_tests port_list_test.cc posix_test.cc slave_record_test.cc
-    hardening_port_open_test.cc hardening_signals_test.cc)
+set(posix_only_tests port_list_test.cc posix_test.cc slave_record_test.cc)
 
 file(GLOB support_sources CONFIGURE_DEPENDS ${tests_dir}/support/*.cc)
 add_library(vostrel_test_support STATIC ${support_sources})

@@ -1,16 +1,25 @@
-// The POSIX layer on real pseudo-terminals and the real clock.
+// The POSIX layer on real pseudo-terminals and the real clock; signals, job
+// control and terminals that hang up in child processes.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/ioctl.h>
-#include <termios.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "adapter_model.h"
+#include "console_output.h"
 #include "device_path.h"
+#include "exit_guard.h"
+#include "operator_prompt.h"
 #include "os_layer.h"
 #include "port_errors.h"
 #include "posix_console.h"
@@ -18,14 +27,34 @@
 
 namespace {
 
-termios SettingsOf(const sim::PtyLine& line) {
-  termios settings;
-  std::memset(&settings, 0, sizeof settings);  // padding too, for memcmp
-  tcgetattr(line.master(), &settings);
-  return settings;
-}
+// A fresh pseudo-terminal; in line mode, as an operator's terminal starts,
+// unless it stands for a serial line.
+class Pty {
+ public:
+  explicit Pty(bool lineMode = true) {
+    std::string problem;
+    EXPECT_TRUE(line_.Open(&problem)) << problem;
+    termios settings = Settings();
+    if (lineMode) settings.c_lflag |= ICANON | ECHO | ISIG;
+    tcsetattr(line_.master(), TCSANOW, &settings);
+  }
+  sim::PtyLine& line() { return line_; }
+  const std::string& path() const { return line_.slavePath(); }
+  void Send(const std::string& bytes) { line_.Send(bytes); }
+  termios Settings() const {
+    termios settings;
+    std::memset(&settings, 0, sizeof settings);  // padding too, for memcmp
+    tcgetattr(line_.master(), &settings);
+    return settings;
+  }
+  bool SettingsAre(const termios& expected) const {
+    const termios now = Settings();
+    return std::memcmp(&now, &expected, sizeof now) == 0;
+  }
 
-bool SameSettings(const termios& a, const termios& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+ private:
+  sim::PtyLine line_;
+};
 
 bool HeldExclusively(const std::string& path) {
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -35,15 +64,19 @@ bool HeldExclusively(const std::string& path) {
   return exclusive != 0;
 }
 
-TEST(PosixSerialDevice, SetsTheLineHoldsItAloneAndPutsItBack) {
-  sim::PtyLine line;
-  std::string problem;
-  ASSERT_TRUE(line.Open(&problem)) << problem;
-  const termios original = SettingsOf(line);
+int OpenError(const std::string& path) {
   int error = 0;
-  auto device = platform::OpenOsSerialDevice(line.slavePath(), &error);
+  EXPECT_EQ(platform::OpenOsSerialDevice(path, &error), nullptr) << path;
+  return error;
+}
+
+TEST(PosixSerialDevice, SetsTheLineHoldsItAloneAndPutsItBack) {
+  Pty line(false);
+  const termios original = line.Settings();
+  int error = 0;
+  auto device = platform::OpenOsSerialDevice(line.path(), &error);
   ASSERT_NE(device, nullptr) << error;
-  EXPECT_TRUE(HeldExclusively(line.slavePath()));
+  EXPECT_TRUE(HeldExclusively(line.path()));
   using platform::Parity;
   using platform::StopBits;
   // A pseudo-terminal drops PARENB but keeps PARODD: even parity reads as none.
@@ -53,34 +86,38 @@ TEST(PosixSerialDevice, SetsTheLineHoldsItAloneAndPutsItBack) {
       {{230400, Parity::kNone, StopBits::kOne}, {230400, Parity::kNone, StopBits::kOne}}};
   for (const auto& c : cases) {
     ASSERT_EQ(device->Configure(c[0]), 0) << c[0].baud;
-    EXPECT_TRUE(sim::SameLine(line.HostSettings(), c[1])) << c[0].baud;
-    EXPECT_EQ(SettingsOf(line).c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_TRUE(sim::SameLine(line.line().HostSettings(), c[1])) << c[0].baud;
+    EXPECT_EQ(line.Settings().c_lflag & (ICANON | ECHO | ISIG), 0u);
   }
   device.reset();
-  EXPECT_TRUE(SameSettings(SettingsOf(line), original));
-  EXPECT_FALSE(HeldExclusively(line.slavePath()));
-
-  EXPECT_EQ(platform::OpenOsSerialDevice("/dev/vostrel-no-such-port", &error), nullptr);
-  EXPECT_EQ(error, kPortOpenMissing);
+  EXPECT_TRUE(line.SettingsAre(original));
+  EXPECT_FALSE(HeldExclusively(line.path()));
   std::string path;
   EXPECT_TRUE(platform::DevicePathFor("com12", &path) && path == "/dev/ttyS11") << path;
 }
 
-TEST(PosixConsole, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
-  sim::PtyLine line;
-  std::string problem;
-  ASSERT_TRUE(line.Open(&problem)) << problem;
-  termios original = SettingsOf(line);
-  original.c_lflag |= ICANON | ECHO | ISIG;  // an ordinary terminal, not the line's raw one
-  tcsetattr(line.master(), TCSANOW, &original);
-  original = SettingsOf(line);
-  platform::PosixConsole console(line.slavePath());
-  ASSERT_TRUE(console.BeginKeys());
-  EXPECT_EQ(SettingsOf(line).c_lflag & (ICANON | ECHO | ISIG), ISIG);  // Ctrl-C still works
+TEST(PosixSerialDevice, WhatIsNoSerialPortIsNamedForWhatItIs) {
+  EXPECT_EQ(OpenError("/dev/vostrel-no-such-port"), kPortOpenMissing);
+  const std::string path = testing::TempDir() + "vostrel-socket-" + std::to_string(getpid());
+  unlink(path.c_str());
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(OpenError(path), kPortOpenSocket);
+  close(fd);
+  unlink(path.c_str());
+}
 
-  line.Send(
-      "x\r\x1b[A\x1b"
-      "c");  // x, Enter, the up arrow, Alt-c
+TEST(PosixConsole, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
+  Pty terminal;
+  const termios original = terminal.Settings();
+  platform::PosixConsole console(terminal.path());
+  ASSERT_TRUE(console.BeginKeys());
+  EXPECT_EQ(terminal.Settings().c_lflag & (ICANON | ECHO | ISIG), ISIG);  // Ctrl-C still works
+
+  terminal.Send("x\r\x1b[A\x1b" "c");  // x, Enter, the up arrow, Alt-c
   EXPECT_EQ(console.ReadKey(), 'x');
   EXPECT_EQ(console.ReadKey(), 13);
   for (int key = 0; key < 2; ++key) {
@@ -90,16 +127,16 @@ TEST(PosixConsole, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
   }
   EXPECT_FALSE(console.KeyAvailable());
   // Escape alone, and c after it has been read, are two keys.
-  line.Send("\x1b");
+  terminal.Send("\x1b");
   EXPECT_EQ(console.ReadKey(), 27);
-  line.Send("c");
+  terminal.Send("c");
   EXPECT_EQ(console.ReadKey(), 'c');
   console.EndKeys();
-  EXPECT_TRUE(SameSettings(SettingsOf(line), original));
+  EXPECT_TRUE(terminal.SettingsAre(original));
 
   // A terminal that hangs up answers as if c was pressed.
   ASSERT_TRUE(console.BeginKeys());
-  line.Close();
+  terminal.line().Close();
   EXPECT_EQ(console.ReadKey(), 'c');
   console.EndKeys();
 }
@@ -108,6 +145,124 @@ TEST(PosixClock, APauseLastsWhatItSays) {
   const int64_t start = platform::OsMonotonicMs();
   platform::OsClock().SleepMs(120);
   EXPECT_GE(platform::OsMonotonicMs() - start, 120);
+}
+
+// body's result as the exit status of a child killed after 10 s; 1000 + the
+// signal that ended it.
+int InChild(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    alarm(10);
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+bool Eventually(const std::function<bool()>& condition) {
+  for (int i = 0; i < 300 && !condition(); ++i) usleep(10000);
+  return condition();
+}
+
+TEST(PosixSignalTest, AHungUpTerminalEndsAPromptAsCancelledAtOnce) {
+  EXPECT_EQ(InChild([] {
+              std::string output;
+              CaptureOutput(&output);
+              Pty terminal;
+              platform::PosixConsole console(terminal.path());
+              platform::SetConsole(&console);
+              console.BeginKeys();
+              terminal.Send("xyz");
+              terminal.line().Close();  // hangs up with keys typed ahead
+              return PromptOperator("\n") == kResultCancelled && CancelRequested ? 0 : 1;
+            }),
+            0);
+}
+
+// As a job-control shell would: this child leads a session on a fresh
+// terminal, and the job runs in a process group of its own (not orphaned),
+// handed the terminal when `foreground`. The shell part returns failure bits.
+int InJobSession(bool foreground, const std::function<int()>& job,
+                 const std::function<int(Pty&, int, pid_t, const termios&)>& shell) {
+  return InChild([&] {
+    setsid();
+    signal(SIGHUP, SIG_IGN);  // our terminal hangs up when we leave
+    signal(SIGTTOU, SIG_IGN);
+    Pty terminal;
+    const int tty = open(terminal.path().c_str(), O_RDWR);  // our controlling terminal
+    const termios lineMode = terminal.Settings();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setpgid(0, 0);
+      signal(SIGHUP, SIG_DFL);
+      while (foreground && tcgetpgrp(tty) != getpgrp()) usleep(1000);
+      signal(SIGTTOU, SIG_DFL);
+      platform::InstallInterruptHandlers();
+      std::string output;
+      CaptureOutput(&output);
+      _exit(job());
+    }
+    setpgid(pid, pid);
+    if (foreground) tcsetpgrp(tty, pid);
+    const int failures = shell(terminal, tty, pid, lineMode);
+    kill(pid, SIGKILL);
+    return failures;
+  });
+}
+
+// The job's status once it stopped or ended within 3 s; -1 otherwise.
+int Reaped(pid_t pid) {
+  int status = -1;
+  Eventually([&] { return waitpid(pid, &status, WNOHANG | WUNTRACED) == pid; });
+  return status;
+}
+
+TEST(PosixSignalTest, CtrlZAtAPromptGivesTheTerminalBackAndFgResumesKeyMode) {
+  const auto keyMode = [](const Pty& terminal) { return !(terminal.Settings().c_lflag & ICANON); };
+  EXPECT_EQ(InJobSession(
+                true,
+                [] {
+                  platform::PosixConsole console("/dev/tty");
+                  platform::SetConsole(&console);
+                  return PromptOperator("\n") == kResultOk ? 0 : 1;
+                },
+                [&](Pty& terminal, int tty, pid_t job, const termios& lineMode) {
+                  int failures = Eventually([&] { return keyMode(terminal); }) ? 0 : 1;
+                  terminal.Send("\x1a");  // Ctrl-Z
+                  if (!WIFSTOPPED(Reaped(job))) failures |= 2;
+                  if (!terminal.SettingsAre(lineMode)) failures |= 4;
+                  // fg: the shell's line mode back, the terminal handed over.
+                  tcsetattr(tty, TCSANOW, &lineMode);
+                  kill(job, SIGCONT);
+                  if (!Eventually([&] { return keyMode(terminal); })) failures |= 8;
+                  terminal.Send("\r");
+                  const int status = Reaped(job);
+                  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failures |= 16;
+                  return failures;
+                }),
+            0);
+}
+
+TEST(PosixSignalTest, ASignalInTheBackgroundStillRestoresTheTerminalAndEnds) {
+  EXPECT_EQ(InJobSession(
+                false,
+                [] {
+                  signal(SIGTTOU, SIG_IGN);  // key mode from the background, for the test
+                  platform::PosixConsole console("/dev/tty");
+                  console.BeginKeys();
+                  signal(SIGTTOU, SIG_DFL);
+                  kill(getpid(), SIGTERM);
+                  return 0;
+                },
+                [](Pty& terminal, int, pid_t job, const termios& lineMode) {
+                  const int status = Reaped(job);
+                  return (WIFEXITED(status) && WEXITSTATUS(status) == 143 ? 0 : 1) |
+                         (terminal.SettingsAre(lineMode) ? 0 : 2);
+                }),
+            0);
 }
 
 }  // namespace
