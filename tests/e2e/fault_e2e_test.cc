@@ -59,8 +59,9 @@ std::vector<std::string> Words(const std::string& text, const std::string& devic
 }
 
 // What the operator or the world does during a run, step by step: wait for
-// the "prompt", the "link" report or the "writing" of N; type "enter" or
-// "c", make the port "vanish", or send a signal by its name ("INT").
+// the "prompt", the "link" report or the "writing" of N; type "enter", "c"
+// or Ctrl-Z ("^Z"), make the port "vanish", or send a signal by its name
+// ("INT").
 void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& sim) {
   for (const std::string& step : Words(steps, "")) {
     const char* awaited = step == "prompt"    ? e2e::kPromptLine
@@ -69,8 +70,8 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
                                               : nullptr;
     if (awaited != nullptr) {
       ASSERT_TRUE(run.WaitForOutput(awaited)) << step << " in " << run.output();
-    } else if (step == "enter" || step == "c") {
-      run.Type(step == "c" ? "c" : "\r");
+    } else if (step == "enter" || step == "c" || step == "^Z") {
+      run.Type(step == "enter" ? "\r" : step == "^Z" ? "\x1a" : step);
     } else if (step == "vanish") {
       EXPECT_TRUE(sim.Command("vanish"));
     } else {
@@ -85,11 +86,11 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
 // Runs the program ("DEV" is the simulator's port) and checks everything a
 // fault must leave intact (a port that vanished has no settings to check).
 void ExpectRun(e2e::AdapterSim& sim, const std::string& arguments, const std::string& steps,
-               int status, const std::string& lastWords) {
+               int status, const std::string& lastWords, const std::string& shell = "") {
   ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
   const bool vanishes = steps.find("vanish") != std::string::npos;
   ExpectPortAloneAndLittleCpu(sim.devicePath(), !vanishes, [&] {
-    e2e::ProgramRun run(Words(arguments, sim.devicePath()));
+    e2e::ProgramRun run(Words(arguments, sim.devicePath()), "", shell);
     Perform(steps, run, sim);
     EXPECT_EQ(run.Finish(60000), status);
     const std::string& output = run.output();
@@ -212,20 +213,23 @@ TEST(FaultTest, ClosedOrShortLivedOutputLeavesThePortAlone) {
   for (const auto& shell : shells) {
     const std::string trace = testing::TempDir() + "closed-output-" + std::to_string(getpid());
     e2e::AdapterSim sim({"--trace", trace});
-    ExpectPortAloneAndLittleCpu(sim.devicePath(), true, [&] {
-      const std::string command = "bash -c '" + shell[0] + "' " + VOSTREL_BINARY + " " +
-                                  sim.devicePath() + " </dev/null";
-      FILE* pipe = popen(command.c_str(), "r");
-      std::string output(4096, '\0');
-      output.resize(fread(&output[0], 1, output.size(), pipe));
-      pclose(pipe);
-      EXPECT_EQ(output, shell[1]);
-    });
+    ExpectRun(sim, "DEV", "", 0, shell[1], shell[0]);
     const std::string received = ReceivedBy(trace);
     std::remove(trace.c_str());
     EXPECT_EQ(received.find("Connecting"), std::string::npos) << shell[0];
     EXPECT_NE(received.find("ATE?\r"), std::string::npos) << shell[0];
   }
+}
+
+// At a shell with job control: Ctrl-Z at a prompt gives the terminal back,
+// and after fg the prompt takes keys again; after Ctrl-Z and bg a signal
+// still puts the terminal back, without stopping the program in its handler.
+TEST(FaultTest, CtrlZAtAPromptThenFgOrBg) {
+  e2e::AdapterSim sim;
+  ExpectRun(sim, "DEV", "prompt ^Z c prompt ^Z", 0, "fg 5 bg 143\n",
+            // bash's job control works on the terminal that is its error output.
+            "exec 2>/dev/tty; set -m; \"$0\" \"$1\" reset; fg; a=$?; \"$0\" \"$1\" reset; p=$(jobs -p); bg; "
+            "kill -TERM $p; wait $p; echo \"fg $a bg $?\"");
 }
 
 // A prompt left alone sleeps until a key comes: no polling. CPU time from

@@ -207,7 +207,8 @@ bool AdapterSim::Command(const std::string& line) {
          WaitForOutput("ok\n", kSimAnswerMs);
 }
 
-ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::string& preload) {
+ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::string& preload,
+                       const std::string& shell) {
   console_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (console_ < 0 || grantpt(console_) != 0 || unlockpt(console_) != 0) return;
   const std::string consolePath = ptsname(console_);
@@ -216,6 +217,7 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::str
   const std::string windowsProgram = Variable("VOSTREL_E2E_WINDOWS_PROGRAM");
   if (windowsProgram.empty()) {
     std::vector<std::string> argv = {VOSTREL_BINARY};
+    if (!shell.empty()) argv.insert(argv.begin(), {"/bin/bash", "-c", shell});
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
     Start(argv, nothing, consolePath,

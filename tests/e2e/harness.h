@@ -78,10 +78,12 @@ class AdapterSim : public Child {
 // One run of VostrelCL (or, when the environment names it, of
 // VostrelCL.exe under Wine) with a terminal of its own as console and
 // /dev/null as standard input. A device path among the arguments becomes
-// Wine's COM7.
+// Wine's COM7. With a shell command, bash runs it in place of the program,
+// with the program as $0 and the arguments as $1 and on.
 class ProgramRun : public Child {
  public:
-  explicit ProgramRun(const std::vector<std::string>& arguments, const std::string& preload = "");
+  explicit ProgramRun(const std::vector<std::string>& arguments, const std::string& preload = "",
+                      const std::string& shell = "");
   ~ProgramRun();
   // Keys typed at the program's console ("\r" for Enter, "c" to cancel),
   // once the prompt has the terminal in single-key mode.

@@ -1,9 +1,10 @@
-// The POSIX layer on real pseudo-terminals and the real clock; signals, job
-// control and terminals that hang up in child processes.
+// The POSIX layer on real pseudo-terminals and the real clock; a terminal
+// that hangs up at a prompt, in a child process. Signals and job control at
+// a prompt are tested end to end (fault_e2e_test.cc).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -18,7 +19,6 @@
 #include "adapter_model.h"
 #include "console_output.h"
 #include "device_path.h"
-#include "exit_guard.h"
 #include "operator_prompt.h"
 #include "os_layer.h"
 #include "port_errors.h"
@@ -96,8 +96,15 @@ TEST(PosixSerialDevice, SetsTheLineHoldsItAloneAndPutsItBack) {
   EXPECT_TRUE(platform::DevicePathFor("com12", &path) && path == "/dev/ttyS11") << path;
 }
 
-TEST(PosixSerialDevice, WhatIsNoSerialPortIsNamedForWhatItIs) {
+TEST(PosixSerialDevice, RefusalsSayWhy) {
   EXPECT_EQ(OpenError("/dev/vostrel-no-such-port"), kPortOpenMissing);
+  // Another copy of this program, between its open and its TIOCEXCL.
+  Pty line(false);
+  const int other = open(line.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  EXPECT_EQ(OpenError(line.path()), kPortOpenBusy);
+  close(other);
+
   const std::string path = testing::TempDir() + "vostrel-socket-" + std::to_string(getpid());
   unlink(path.c_str());
   const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -162,12 +169,7 @@ int InChild(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
 }
 
-bool Eventually(const std::function<bool()>& condition) {
-  for (int i = 0; i < 300 && !condition(); ++i) usleep(10000);
-  return condition();
-}
-
-TEST(PosixSignalTest, AHungUpTerminalEndsAPromptAsCancelledAtOnce) {
+TEST(PosixConsole, AHungUpTerminalEndsAPromptAsCancelledAtOnce) {
   EXPECT_EQ(InChild([] {
               std::string output;
               CaptureOutput(&output);
@@ -179,89 +181,6 @@ TEST(PosixSignalTest, AHungUpTerminalEndsAPromptAsCancelledAtOnce) {
               terminal.line().Close();  // hangs up with keys typed ahead
               return PromptOperator("\n") == kResultCancelled && CancelRequested ? 0 : 1;
             }),
-            0);
-}
-
-// As a job-control shell would: this child leads a session on a fresh
-// terminal, and the job runs in a process group of its own (not orphaned),
-// handed the terminal when `foreground`. The shell part returns failure bits.
-int InJobSession(bool foreground, const std::function<int()>& job,
-                 const std::function<int(Pty&, int, pid_t, const termios&)>& shell) {
-  return InChild([&] {
-    setsid();
-    signal(SIGHUP, SIG_IGN);  // our terminal hangs up when we leave
-    signal(SIGTTOU, SIG_IGN);
-    Pty terminal;
-    const int tty = open(terminal.path().c_str(), O_RDWR);  // our controlling terminal
-    const termios lineMode = terminal.Settings();
-    const pid_t pid = fork();
-    if (pid == 0) {
-      setpgid(0, 0);
-      signal(SIGHUP, SIG_DFL);
-      while (foreground && tcgetpgrp(tty) != getpgrp()) usleep(1000);
-      signal(SIGTTOU, SIG_DFL);
-      platform::InstallInterruptHandlers();
-      std::string output;
-      CaptureOutput(&output);
-      _exit(job());
-    }
-    setpgid(pid, pid);
-    if (foreground) tcsetpgrp(tty, pid);
-    const int failures = shell(terminal, tty, pid, lineMode);
-    kill(pid, SIGKILL);
-    return failures;
-  });
-}
-
-// The job's status once it stopped or ended within 3 s; -1 otherwise.
-int Reaped(pid_t pid) {
-  int status = -1;
-  Eventually([&] { return waitpid(pid, &status, WNOHANG | WUNTRACED) == pid; });
-  return status;
-}
-
-TEST(PosixSignalTest, CtrlZAtAPromptGivesTheTerminalBackAndFgResumesKeyMode) {
-  const auto keyMode = [](const Pty& terminal) { return !(terminal.Settings().c_lflag & ICANON); };
-  EXPECT_EQ(InJobSession(
-                true,
-                [] {
-                  platform::PosixConsole console("/dev/tty");
-                  platform::SetConsole(&console);
-                  return PromptOperator("\n") == kResultOk ? 0 : 1;
-                },
-                [&](Pty& terminal, int tty, pid_t job, const termios& lineMode) {
-                  int failures = Eventually([&] { return keyMode(terminal); }) ? 0 : 1;
-                  terminal.Send("\x1a");  // Ctrl-Z
-                  if (!WIFSTOPPED(Reaped(job))) failures |= 2;
-                  if (!terminal.SettingsAre(lineMode)) failures |= 4;
-                  // fg: the shell's line mode back, the terminal handed over.
-                  tcsetattr(tty, TCSANOW, &lineMode);
-                  kill(job, SIGCONT);
-                  if (!Eventually([&] { return keyMode(terminal); })) failures |= 8;
-                  terminal.Send("\r");
-                  const int status = Reaped(job);
-                  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failures |= 16;
-                  return failures;
-                }),
-            0);
-}
-
-TEST(PosixSignalTest, ASignalInTheBackgroundStillRestoresTheTerminalAndEnds) {
-  EXPECT_EQ(InJobSession(
-                false,
-                [] {
-                  signal(SIGTTOU, SIG_IGN);  // key mode from the background, for the test
-                  platform::PosixConsole console("/dev/tty");
-                  console.BeginKeys();
-                  signal(SIGTTOU, SIG_DFL);
-                  kill(getpid(), SIGTERM);
-                  return 0;
-                },
-                [](Pty& terminal, int, pid_t job, const termios& lineMode) {
-                  const int status = Reaped(job);
-                  return (WIFEXITED(status) && WEXITSTATUS(status) == 143 ? 0 : 1) |
-                         (terminal.SettingsAre(lineMode) ? 0 : 2);
-                }),
             0);
 }
 
