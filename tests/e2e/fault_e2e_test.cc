@@ -33,21 +33,6 @@ int64_t ChildrenCpuMs() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
-// Runs body and expects the port's settings as they were, and little CPU:
-// sleeping through the protocol's pauses costs next to nothing; the slack
-// covers start-up, which the sanitizers make slow.
-template <typename Body>
-void ExpectPortAloneAndLittleCpu(const std::string& port, bool portStays, Body body) {
-  const termios portBefore = e2e::TerminalSettings(port);
-  const int64_t cpuBefore = ChildrenCpuMs(), start = platform::OsMonotonicMs();
-  body();
-  if (portStays) {
-    EXPECT_TRUE(e2e::SameSettings(e2e::TerminalSettings(port), portBefore)) << "port not restored";
-  }
-  const int64_t cpuMs = ChildrenCpuMs() - cpuBefore, wallMs = platform::OsMonotonicMs() - start;
-  EXPECT_LE(cpuMs, wallMs / 20 + 150) << "CPU " << cpuMs << " ms in " << wallMs << " ms";
-}
-
 // Words separated by blanks; "DEV" stands for the simulator's port.
 std::vector<std::string> Words(const std::string& text, const std::string& device) {
   std::vector<std::string> words;
@@ -85,18 +70,25 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
 
 // Runs the program ("DEV" is the simulator's port) and checks everything a
 // fault must leave intact (a port that vanished has no settings to check).
+// Sleeping through the protocol's pauses costs next to nothing; the slack
+// covers start-up, which the sanitizers make slow.
 void ExpectRun(e2e::AdapterSim& sim, const std::string& arguments, const std::string& steps,
                int status, const std::string& lastWords, const std::string& shell = "") {
   ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
-  const bool vanishes = steps.find("vanish") != std::string::npos;
-  ExpectPortAloneAndLittleCpu(sim.devicePath(), !vanishes, [&] {
-    e2e::ProgramRun run(Words(arguments, sim.devicePath()), "", shell);
-    Perform(steps, run, sim);
-    EXPECT_EQ(run.Finish(60000), status);
-    const std::string& output = run.output();
-    EXPECT_EQ(output.substr(output.size() - std::min(output.size(), lastWords.size())), lastWords);
-    EXPECT_TRUE(run.ConsoleRestored()) << "terminal not restored";
-  });
+  const termios portBefore = e2e::TerminalSettings(sim.devicePath());
+  const int64_t cpuBefore = ChildrenCpuMs(), start = platform::OsMonotonicMs();
+  e2e::ProgramRun run(Words(arguments, sim.devicePath()), "", shell);
+  Perform(steps, run, sim);
+  EXPECT_EQ(run.Finish(60000), status);
+  const std::string& output = run.output();
+  EXPECT_EQ(output.substr(output.size() - std::min(output.size(), lastWords.size())), lastWords);
+  EXPECT_TRUE(run.ConsoleRestored()) << "terminal not restored";
+  if (steps.find("vanish") == std::string::npos) {
+    EXPECT_TRUE(e2e::SameSettings(e2e::TerminalSettings(sim.devicePath()), portBefore))
+        << "port not restored";
+  }
+  const int64_t cpuMs = ChildrenCpuMs() - cpuBefore, wallMs = platform::OsMonotonicMs() - start;
+  EXPECT_LE(cpuMs, wallMs / 20 + 150) << "CPU " << cpuMs << " ms in " << wallMs << " ms";
 }
 
 const std::string kStatusEnd = "PIN: 1234\r\nResult Codes: On\r\nEscape Mode: Disabled\r\n";
@@ -145,7 +137,8 @@ const Scenario kScenarios[] = {
     {"VanishesInReset", "", "DEV reset", "prompt vanish enter", 4, kGone},
     {"InterruptAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("INT"), 130, kEndedAtPrompt},
     {"HangUpAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("HUP"), 129, kEndedAtPrompt},
-    {"TerminateAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("TERM"), 143, kEndedAtPrompt},
+    {"TerminateAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("TERM"), 143,
+     kEndedAtPrompt},
     {"QuitAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("QUIT"), 131, kEndedAtPrompt},
     {"User1AtAPrompt", "", "DEV pair", kSecondPrompt + std::string("USR1"), 138, kEndedAtPrompt},
     {"User2AtAPrompt", "", "DEV pair", kSecondPrompt + std::string("USR2"), 140, kEndedAtPrompt},
@@ -181,8 +174,7 @@ TEST(FaultTest, AnotherProgramsExclusivePortAndASecondInstanceAreRefused) {
 
   e2e::ProgramRun first({sim.devicePath(), "reset"});
   ASSERT_TRUE(first.WaitForOutput(e2e::kPromptLine));
-  ExpectRun(sim, "DEV status", "", 4,
-            "Error Opening COM port\r\n" + sim.devicePath() + inUse);
+  ExpectRun(sim, "DEV status", "", 4, "Error Opening COM port\r\n" + sim.devicePath() + inUse);
   first.Type("c");
   EXPECT_EQ(first.Finish(), 5);
 }
@@ -228,7 +220,8 @@ TEST(FaultTest, CtrlZAtAPromptThenFgOrBg) {
   e2e::AdapterSim sim;
   ExpectRun(sim, "DEV", "prompt ^Z c prompt ^Z", 0, "fg 5 bg 143\n",
             // bash's job control works on the terminal that is its error output.
-            "exec 2>/dev/tty; set -m; \"$0\" \"$1\" reset; fg; a=$?; \"$0\" \"$1\" reset; p=$(jobs -p); bg; "
+            "exec 2>/dev/tty; set -m; \"$0\" \"$1\" reset; fg; a=$?; \"$0\" \"$1\" reset; p=$(jobs "
+            "-p); bg; "
             "kill -TERM $p; wait $p; echo \"fg $a bg $?\"");
 }
 

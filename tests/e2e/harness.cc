@@ -10,11 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "os_layer.h"
-
-extern char** environ;
 
 namespace e2e {
 namespace {
@@ -64,11 +61,7 @@ termios TerminalSettings(const std::string& path) {
   return settings;
 }
 
-bool SameSettings(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-         a.c_lflag == b.c_lflag && cfgetospeed(&a) == cfgetospeed(&b) &&
-         std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc));
-}
+bool SameSettings(const termios& a, const termios& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 Child::~Child() {
   if (pid_ > 0 && !exited_) {
@@ -84,49 +77,32 @@ void Child::Start(std::vector<std::string> argv, int input, const std::string& c
                   const std::string& preload) {
   int output[2];
   if (pipe2(output, O_CLOEXEC) != 0) return;
-  // Our environment; with a preload library, whose sanitizer runtime then no
-  // longer comes first, which it must be told.
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (preload.empty() || (std::strncmp(*entry, "LD_PRELOAD=", 11) != 0 &&
-                            std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0)) {
-      environment.push_back(*entry);
-    }
-  }
-  if (!preload.empty()) {
-    environment.push_back("LD_PRELOAD=" + preload);
-    environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:" + Variable("ASAN_OPTIONS"));
-  }
-  std::vector<char*> args, envp;
+  std::vector<char*> args;
   for (std::string& argument : argv) args.push_back(&argument[0]);
-  for (std::string& variable : environment) envp.push_back(&variable[0]);
   args.push_back(nullptr);
-  envp.push_back(nullptr);
-  const char* console = consolePath.empty() ? nullptr : consolePath.c_str();
+  const std::string asanOptions = "verify_asan_link_order=0:" + Variable("ASAN_OPTIONS");
   pid_ = fork();
   if (pid_ == 0) {
-    // The child: only async-signal-safe calls from here on. Every
+    // The child of a test process that runs no other threads. Every
     // descriptor of ours is close-on-exec. Signals as a shell starts a
-    // program, whatever this test process inherited (a background job
-    // ignores SIGINT and SIGQUIT).
-    struct sigaction byDefault {};
-    byDefault.sa_handler = SIG_DFL;
-    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
-      sigaction(signalNumber, &byDefault, nullptr);
+    // program, whatever this process inherited (a background job ignores
+    // SIGINT and SIGQUIT).
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) signal(signalNumber, SIG_DFL);
+    // A preload library comes before the sanitizer runtime, which must be told.
+    if (!preload.empty()) {
+      setenv("LD_PRELOAD", preload.c_str(), 1);
+      setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
     }
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
     setsid();
-    if (console != nullptr) {
-      const int terminal = open(console, O_RDWR);
+    if (!consolePath.empty()) {
+      const int terminal = open(consolePath.c_str(), O_RDWR);
       if (terminal < 0 || ioctl(terminal, TIOCSCTTY, 0) != 0) _exit(126);
       if (terminal > STDERR_FILENO) close(terminal);
     }
     dup2(input, STDIN_FILENO);
     dup2(output[1], STDOUT_FILENO);
     dup2(output[1], STDERR_FILENO);
-    execve(args[0], args.data(), envp.data());
+    execv(args[0], args.data());
     _exit(127);
   }
   close(output[1]);
@@ -226,8 +202,9 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::str
     return;
   }
   // Wine's console reads the terminal on standard input.
-  std::vector<std::string> argv = {"/bin/sh", "-c", kWineRun, "wine-run", "",
-                                   Variable("VOSTREL_E2E_WINE_LOADER"), windowsProgram};
+  std::vector<std::string> argv = {"/bin/sh",     "-c", kWineRun,
+                                   "wine-run",    "",   Variable("VOSTREL_E2E_WINE_LOADER"),
+                                   windowsProgram};
   for (const std::string& argument : arguments) {
     const bool device = argument.rfind("/dev/", 0) == 0;
     if (device) argv[4] = argument;

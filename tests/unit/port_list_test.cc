@@ -67,7 +67,8 @@ TEST(PortListTest, ListsEveryRealPortAndNothingElse) {
     Build(root, machine.pieces);
     std::string listing = PortListText(platform::ListSerialPortsUnder(
         (fs::path(root) / "sys").string(), (fs::path(root) / "dev").string()));
-    for (size_t at; (at = listing.find(root)) != std::string::npos;) listing.erase(at, sizeof root - 1);
+    for (size_t at; (at = listing.find(root)) != std::string::npos;)
+      listing.erase(at, sizeof root - 1);
     EXPECT_EQ(listing, machine.listing) << machine.name;
     fs::remove_all(root);
   }

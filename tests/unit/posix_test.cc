@@ -124,7 +124,7 @@ TEST(PosixConsole, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
   ASSERT_TRUE(console.BeginKeys());
   EXPECT_EQ(terminal.Settings().c_lflag & (ICANON | ECHO | ISIG), ISIG);  // Ctrl-C still works
 
-  terminal.Send("x\r\x1b[A\x1b" "c");  // x, Enter, the up arrow, Alt-c
+  terminal.Send("x\r\033[A\033c");  // x, Enter, the up arrow, Alt-c
   EXPECT_EQ(console.ReadKey(), 'x');
   EXPECT_EQ(console.ReadKey(), 13);
   for (int key = 0; key < 2; ++key) {

@@ -32,48 +32,33 @@ void QueueKey(HANDLE input, WORD virtualKey, WORD scanCode, wchar_t character,
   WriteConsoleInputW(input, records, 2, &written);
 }
 
-class Win32ConsoleTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // The tests run with a terminal as console, as the program does.
-    input_ = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(input_, INVALID_HANDLE_VALUE);
-    FlushConsoleInputBuffer(input_);
-  }
-  void TearDown() override {
-    console_.EndKeys();
-    if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
-  }
+// The tests run with a terminal as console, as the program does.
+TEST(Win32ConsoleTest, KeysOnlyInKeyModeAndExtendedKeysAsAPrefixAndASecondCode) {
+  const HANDLE input =
+      CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(input, INVALID_HANDLE_VALUE);
+  platform::Win32Console console;
+  QueueKey(input, VK_RETURN, kScanEnter, L'\r');
+  EXPECT_FALSE(console.KeyAvailable());
+  EXPECT_EQ(console.ReadKey(), -1);
+  FlushConsoleInputBuffer(input);
 
-  std::vector<int> ReadWaitingCodes() {
-    std::vector<int> codes;
-    while (console_.KeyAvailable() && codes.size() < 20) codes.push_back(console_.ReadKey());
-    return codes;
-  }
-
-  HANDLE input_ = INVALID_HANDLE_VALUE;
-  platform::Win32Console console_;
-};
-
-TEST_F(Win32ConsoleTest, ExtendedKeysGiveAPrefixAndASecondCode) {
-  ASSERT_TRUE(console_.BeginKeys());
-  QueueKey(input_, 'A', kScanA, L'a');
-  QueueKey(input_, VK_SHIFT, kScanShift, 0, SHIFT_PRESSED);  // no code of its own
-  QueueKey(input_, 'C', kScanC, L'C', SHIFT_PRESSED);
-  QueueKey(input_, VK_UP, kScanUp, 0, ENHANCED_KEY);
-  QueueKey(input_, VK_UP, kScanUp, 0, ENHANCED_KEY | LEFT_ALT_PRESSED);  // prefix 0
-  QueueKey(input_, VK_RETURN, kScanEnter, L'\r');
-  EXPECT_EQ(ReadWaitingCodes(), (std::vector<int>{'a', 'C', 224, 72, 0, 152, 13}));
+  ASSERT_TRUE(console.BeginKeys());
+  QueueKey(input, 'A', kScanA, L'a');
+  QueueKey(input, VK_SHIFT, kScanShift, 0, SHIFT_PRESSED);  // no code of its own
+  QueueKey(input, 'C', kScanC, L'C', SHIFT_PRESSED);
+  QueueKey(input, VK_UP, kScanUp, 0, ENHANCED_KEY);
+  QueueKey(input, VK_UP, kScanUp, 0, ENHANCED_KEY | LEFT_ALT_PRESSED);  // prefix 0
+  QueueKey(input, VK_RETURN, kScanEnter, L'\r');
+  std::vector<int> codes;
+  while (console.KeyAvailable() && codes.size() < 20) codes.push_back(console.ReadKey());
+  EXPECT_EQ(codes, (std::vector<int>{'a', 'C', 224, 72, 0, 152, 13}));
+  console.EndKeys();
+  CloseHandle(input);
 }
 
-TEST_F(Win32ConsoleTest, NoKeysOutsideKeyMode) {
-  QueueKey(input_, VK_RETURN, kScanEnter, L'\r');
-  EXPECT_FALSE(console_.KeyAvailable());
-  EXPECT_EQ(console_.ReadKey(), -1);
-}
-
-TEST(Win32ConsoleWithoutConsoleTest, InputThatIsNoConsoleIsRefused) {
+TEST(Win32ConsoleTest, InputThatIsNoConsoleIsRefused) {
   platform::Win32Console console(L"NUL");
   EXPECT_FALSE(console.BeginKeys());
   EXPECT_FALSE(console.KeyAvailable());

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
+#include <utility>
 
 #include "device_path.h"
 #include "os_layer.h"
@@ -13,31 +13,18 @@
 namespace {
 
 TEST(Win32PortNameTest, ComNamesBecomeDevicePathsThatReachEveryNumber) {
-  struct Row {
-    const char* name;
-    const char* path;  // nullptr: not a port name
+  // A name and its device path; "" for what is not a port name.
+  // clang-format off
+  const char* const rows[][2] = {
+      {"COM1", "\\\\.\\COM1"}, {"com12", "\\\\.\\COM12"},     {"COM256", "\\\\.\\COM256"},
+      {"\\\\.\\COM3", "\\\\.\\COM3"}, {"\\\\.\\CNCA0", "\\\\.\\CNCA0"}, {"\\\\.\\", ""},
+      {"COM0", ""}, {"COM", ""}, {"COM1x", ""}, {"LPT1", ""}, {"/dev/ttyS0", ""}, {"C:\\COM1", ""},
   };
-  const Row rows[] = {
-      {"COM1", "\\\\.\\COM1"},
-      {"com12", "\\\\.\\COM12"},
-      {"COM256", "\\\\.\\COM256"},
-      {"\\\\.\\COM3", "\\\\.\\COM3"},
-      {"\\\\.\\CNCA0", "\\\\.\\CNCA0"},
-      {"\\\\.\\", nullptr},
-      {"COM0", nullptr},
-      {"COM", nullptr},
-      {"COM1x", nullptr},
-      {"LPT1", nullptr},
-      {"/dev/ttyS0", nullptr},
-      {"C:\\COM1", nullptr},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  // clang-format on
+  for (const auto& row : rows) {
     std::string path;
-    EXPECT_EQ(platform::DevicePathFor(row.name, &path), row.path != nullptr);
-    if (row.path != nullptr) {
-      EXPECT_EQ(path, row.path);
-    }
+    EXPECT_EQ(platform::DevicePathFor(row[0], &path), *row[1] != '\0') << row[0];
+    EXPECT_EQ(path, row[1]) << row[0];
   }
   EXPECT_TRUE(platform::IsDevicePath("\\\\.\\COM3"));
   EXPECT_FALSE(platform::IsDevicePath("COM3"));
@@ -45,20 +32,13 @@ TEST(Win32PortNameTest, ComNamesBecomeDevicePathsThatReachEveryNumber) {
 }
 
 TEST(Win32SerialOpenTest, FailuresSayWhatIsWrong) {
-  struct Row {
-    const char* name;
-    int error;
-  };
-  const Row rows[] = {
-      {"LPT1", kPortOpenBadName},
-      {"COM249", kPortOpenMissing},  // no such port on this machine
-      {"\\\\.\\NUL", kPortOpenNotSerial},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  // COM249: no such port on this machine.
+  const std::pair<const char*, int> rows[] = {
+      {"LPT1", kPortOpenBadName}, {"COM249", kPortOpenMissing}, {"\\\\.\\NUL", kPortOpenNotSerial}};
+  for (const auto& [name, expected] : rows) {
     int error = 0;
-    EXPECT_EQ(platform::OpenOsSerialDevice(row.name, &error), nullptr);
-    EXPECT_EQ(error, row.error);
+    EXPECT_EQ(platform::OpenOsSerialDevice(name, &error), nullptr) << name;
+    EXPECT_EQ(error, expected) << name;
   }
 }
 
