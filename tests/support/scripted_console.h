@@ -31,6 +31,9 @@ class ScriptedConsole : public platform::Console {
   }
   // No console: BeginKeys reports false.
   void SetNoConsole(bool noConsole) { noConsole_ = noConsole; }
+  // The terminal hangs up: gone, a key always there, and that key reads as
+  // c, as a real terminal's do.
+  void HangUp() { hungUp_ = true; }
 
   int promptsShown() const { return promptsShown_; }
   // True between a BeginKeys that succeeded and its EndKeys.
@@ -48,8 +51,14 @@ class ScriptedConsole : public platform::Console {
     return true;
   }
   void EndKeys() override { keysActive_ = false; }
+  bool Gone() override { return hungUp_; }
   bool KeyAvailable() override {
     EXPECT_TRUE(keysActive_) << "keys looked for outside BeginKeys/EndKeys";
+    if (hungUp_ && ++emptyLooks_ > kMaxEmptyLooks) {
+      ADD_FAILURE() << "the prompt keeps looking at a terminal that hung up";
+      return false;
+    }
+    if (hungUp_) return true;
     if (moment_ > 0) {
       --moment_;
       return false;
@@ -75,6 +84,7 @@ class ScriptedConsole : public platform::Console {
   }
   int ReadKey() override {
     EXPECT_TRUE(keysActive_) << "keys read outside BeginKeys/EndKeys";
+    if (hungUp_) return kCancelKey;
     if (pending_.empty()) {
       ADD_FAILURE() << "ReadKey with no key waiting would block for ever";
       return kCancelKey;
@@ -95,6 +105,7 @@ class ScriptedConsole : public platform::Console {
   std::deque<int> pending_;
   std::deque<Answer> answers_;
   bool noConsole_ = false;
+  bool hungUp_ = false;
   bool keysActive_ = false;
   bool answered_ = false;
   int moment_ = 0;

@@ -58,13 +58,6 @@ void SimulatedAdapterTest::TearDown() {
   if (port_ >= 0) PortClose(port_);
 }
 
-sim::Adapter& SimulatedAdapterTest::AddAdapter(const std::string& name, sim::AdapterConfig config) {
-  const bool first = bench_.names().empty();
-  sim::Adapter& adapter = bench_.Add(name, std::move(config));
-  if (first) bench_.Plug(name);
-  return adapter;
-}
-
 void SimulatedAdapterTest::SetUpBench(const std::vector<std::string>& simOptions) {
   sim::SimOptions options;
   std::string error;

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "adapter_model.h"
 #include "bench.h"
 #include "dialogues.h"
 #include "run_sandbox.h"
@@ -20,10 +19,8 @@ class SimulatedAdapterTest : public ::testing::Test, protected RunSandbox {
   void SetUp() override;
   void TearDown() override;
 
-  // Adds an adapter to the bench; the first one added is plugged in.
-  sim::Adapter& AddAdapter(const std::string& name,
-                           sim::AdapterConfig config = sim::AdapterConfig());
-  // Lays out the bench as adapter-sim does for these options.
+  // Lays out the bench as adapter-sim does for these options (again: the
+  // adapters named anew replace theirs).
   void SetUpBench(const std::vector<std::string>& simOptions);
   // What the operator's hands do, in adapter-sim's words: "plug B",
   // "unplug", "reset-button".

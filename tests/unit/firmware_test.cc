@@ -29,12 +29,12 @@ TEST_F(FirmwareTest, EachVersionSwitchesItsRegistersOnOrOff) {
   };
   // clang-format on
   for (const auto& c : cases) {
-    sim::AdapterConfig config;
-    config.firmware = c[0];
-    config.newerBuild = config.firmware.back() == '+';
-    if (config.newerBuild) config.firmware.pop_back();
-    AddAdapter("A", config);
-    output_.clear();
+    const std::string firmware = c[0];
+    if (firmware.back() == '+') {
+      SetUpBench({"--firmware", firmware.substr(0, firmware.size() - 1), "--newer-build"});
+    } else {
+      SetUpBench({"--firmware", firmware});
+    }
     ASSERT_EQ(IdentifyFirmware(port_), kResultOk) << c[0];
     std::string registers;
     for (const int index : {kRegFlowControl, kRegStopBits, kRegParity, kRegEscapeMode}) {

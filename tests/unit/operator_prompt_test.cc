@@ -34,4 +34,14 @@ TEST_F(PromptTest, AfterACancelNothingIsShownOrAsked) {
   EXPECT_EQ(output_, "");
 }
 
+// Keys typed ahead, then the terminal hangs up: the prompt must neither
+// spin on keys that never run out nor wait for one.
+TEST_F(PromptTest, ATerminalThatHungUpEndsThePromptAsCancelled) {
+  ScriptedConsole console;
+  console.TypeAhead({'x', 'y'});
+  console.HangUp();
+  EXPECT_EQ(PromptOperator("steps"), kResultCancelled);
+  EXPECT_EQ(CancelRequested, 1);
+}
+
 }  // namespace
