@@ -93,10 +93,6 @@ void ExpectRun(e2e::AdapterSim& sim, const std::string& arguments, const std::st
 
 const std::string kStatusEnd = "PIN: 1234\r\nResult Codes: On\r\nEscape Mode: Disabled\r\n";
 const std::string kGone = ": the port went away during the run\r\n";
-// A signal ends the run with the shell's prompt on a line of its own.
-const std::string kEndedAtPrompt = e2e::kPromptLine + std::string("\r\n");
-// At pair's second prompt the port is set to the adapter's line.
-const char kSecondPrompt[] = "prompt enter prompt ";
 
 struct Scenario {
   const char* name;
@@ -135,17 +131,6 @@ const Scenario kScenarios[] = {
     {"VanishesInProgram", "", "-nX -p1234 DEV program", "writing vanish", 4, kGone},
     {"VanishesInPair", "", "DEV pair", "prompt enter link vanish", 4, kGone},
     {"VanishesInReset", "", "DEV reset", "prompt vanish enter", 4, kGone},
-    {"InterruptAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("INT"), 130, kEndedAtPrompt},
-    {"HangUpAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("HUP"), 129, kEndedAtPrompt},
-    {"TerminateAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("TERM"), 143,
-     kEndedAtPrompt},
-    {"QuitAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("QUIT"), 131, kEndedAtPrompt},
-    {"User1AtAPrompt", "", "DEV pair", kSecondPrompt + std::string("USR1"), 138, kEndedAtPrompt},
-    {"User2AtAPrompt", "", "DEV pair", kSecondPrompt + std::string("USR2"), 140, kEndedAtPrompt},
-    {"AlarmAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("ALRM"), 142, kEndedAtPrompt},
-    // Output errors do not end the run: the prompt still takes its answer.
-    {"BrokenPipeAtAPrompt", "", "DEV pair", kSecondPrompt + std::string("PIPE c"), 5,
-     e2e::kPromptLine},
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
@@ -159,6 +144,25 @@ TEST_P(FaultScenario, EndsWithItsStatusAndLeavesEverythingAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultScenario, ::testing::ValuesIn(kScenarios),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Every signal that ends the run ends it with 128 + its number, the terminal
+// and the port put back (at pair's second prompt the port is set to the
+// adapter's line), and the shell's prompt on a line of its own. Output
+// errors do not end the run: SIGPIPE is ignored, the prompt takes its answer.
+class SignalAtAPrompt : public ::testing::TestWithParam<int> {};
+
+TEST_P(SignalAtAPrompt, PutsTerminalAndPortBack) {
+  e2e::AdapterSim sim;
+  const bool pipe = GetParam() == SIGPIPE;
+  ExpectRun(sim, "DEV pair",
+            "prompt enter prompt " + std::string(sigabbrev_np(GetParam())) + (pipe ? " c" : ""),
+            pipe ? 5 : 128 + GetParam(), e2e::kPromptLine + std::string(pipe ? "" : "\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalAtAPrompt,
+                         ::testing::Values(SIGINT, SIGHUP, SIGTERM, SIGQUIT, SIGUSR1, SIGUSR2,
+                                           SIGALRM, SIGPIPE),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 TEST(FaultTest, AnotherProgramsExclusivePortAndASecondInstanceAreRefused) {
   const std::string inUse = ": the port is in use by another program\r\n";
@@ -179,17 +183,12 @@ TEST(FaultTest, AnotherProgramsExclusivePortAndASecondInstanceAreRefused) {
   EXPECT_EQ(first.Finish(), 5);
 }
 
-// The bytes an adapter received, from adapter-sim's --trace record.
-std::string ReceivedBy(const std::string& trace) {
-  std::ifstream in(trace);
+// The bytes the adapters received, from adapter-sim's --log record.
+std::string ReceivedBy(const std::string& log) {
+  std::ifstream in(log);
   std::string received;
-  for (std::string time, direction, hex; in >> time >> direction;) {
-    std::string rest;
-    std::getline(in, rest);
-    std::istringstream bytes(rest);
-    while (direction == ">" && bytes >> hex) {
-      received += static_cast<char>(std::stoi(hex, nullptr, 16));
-    }
+  for (std::string time, hex, rest; in >> time >> hex && std::getline(in, rest);) {
+    received += static_cast<char>(std::stoi(hex, nullptr, 16));
   }
   return received;
 }
@@ -203,11 +202,11 @@ TEST(FaultTest, ClosedOrShortLivedOutputLeavesThePortAlone) {
        e2e::kBanner + std::string("Connecting to device\r\nexit 0\n")},
   };
   for (const auto& shell : shells) {
-    const std::string trace = testing::TempDir() + "closed-output-" + std::to_string(getpid());
-    e2e::AdapterSim sim({"--trace", trace});
+    const std::string log = testing::TempDir() + "closed-output-" + std::to_string(getpid());
+    e2e::AdapterSim sim({"--log", log});
     ExpectRun(sim, "DEV", "", 0, shell[1], shell[0]);
-    const std::string received = ReceivedBy(trace);
-    std::remove(trace.c_str());
+    const std::string received = ReceivedBy(log);
+    std::remove(log.c_str());
     EXPECT_EQ(received.find("Connecting"), std::string::npos) << shell[0];
     EXPECT_NE(received.find("ATE?\r"), std::string::npos) << shell[0];
   }

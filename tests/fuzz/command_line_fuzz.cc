@@ -32,17 +32,12 @@ sim::AdapterConfig AdapterFor(uint8_t choice) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  std::vector<std::string> arguments = {"VostrelCL"};
-  std::string current;
-  for (size_t i = 1; i < size && arguments.size() <= kMostArguments; ++i) {
-    if (data[i] != 0) {
-      current += static_cast<char>(data[i]);
-      continue;
-    }
-    arguments.push_back(current);
-    current.clear();
+  std::vector<std::string> arguments = {"VostrelCL", ""};
+  for (size_t i = 1; i < size && arguments.size() <= kMostArguments + 1; ++i) {
+    if (data[i] == 0) arguments.emplace_back();
+    if (data[i] != 0) arguments.back() += static_cast<char>(data[i]);
   }
-  if (!current.empty()) arguments.push_back(current);
+  if (arguments.back().empty()) arguments.pop_back();
 
   // The multipoint commands keep MULTIPAIR.INI in the current directory.
   static ScratchDirectory scratch;

@@ -10,11 +10,6 @@
 
 namespace {
 
-void Unreadable(const std::string& line) {
-  std::fprintf(stderr, "tests/data/dialogues.txt: cannot read \"%s\"\n", line.c_str());
-  std::abort();
-}
-
 // Reads tests/data/dialogues.txt (its first lines say how it is written).
 std::vector<Dialogue> ReadDialogues() {
   std::vector<Dialogue> dialogues;
@@ -31,37 +26,33 @@ std::vector<Dialogue> ReadDialogues() {
     }
     if (keyword.empty() || keyword[0] == '#') continue;
     const std::string first = words.empty() ? "" : words[0];
+    const int number = std::atoi(first.c_str());
     if (keyword == "define") {
       defined[first].assign(words.begin() + !words.empty(), words.end());
       continue;
     }
-    if (keyword == "===") {
-      dialogues.emplace_back();
-      dialogues.back().name = first;
-    }
-    if (dialogues.empty()) Unreadable(line);
-    Dialogue& dialogue = dialogues.back();
-    if (keyword == "bench") {
-      dialogue.bench.insert(dialogue.bench.end(), words.begin(), words.end());
-    } else if (keyword == "run") {
-      dialogue.arguments.insert(dialogue.arguments.end(), words.begin(), words.end());
+    if (keyword == "===") dialogues.emplace_back().name = first;
+    Dialogue& dialogue = dialogues.empty() ? dialogues.emplace_back() : dialogues.back();
+    if (keyword == "bench" || keyword == "run") {
+      auto& list = keyword == "bench" ? dialogue.bench : dialogue.arguments;
+      list.insert(list.end(), words.begin(), words.end());
     } else if (keyword == "step" && !words.empty()) {
-      const std::string key = words.back() == "enter" ? "\r" : words.back();
       std::string hands;
       for (size_t i = 0; i + 1 < words.size(); ++i) hands += (i > 0 ? " " : "") + words[i];
-      dialogue.steps.push_back(OperatorStep{hands, key});
+      dialogue.steps.push_back({hands, words.back() == "enter" ? "\r" : words.back()});
     } else if (keyword == "exit") {
-      dialogue.exitStatus = std::atoi(first.c_str());
+      dialogue.exitStatus = number;
     } else if (keyword == "record") {
       dialogue.record = ReadGolden(first);
     } else if (keyword == "refused-baud") {
-      dialogue.faults.refusedBaud = std::atoi(first.c_str());
+      dialogue.faults.refusedBaud = number;
     } else if (keyword == "vanish-after") {
-      dialogue.faults.vanishAfterWrites = std::atoi(first.c_str());
+      dialogue.faults.vanishAfterWrites = number;
     } else if (keyword == "no-console") {
       dialogue.console = false;
-    } else if (keyword != "===") {
-      Unreadable(line);
+    } else if (keyword != "===" || dialogue.name.empty()) {
+      std::fprintf(stderr, "tests/data/dialogues.txt: cannot read \"%s\"\n", line.c_str());
+      std::abort();
     }
   }
   return dialogues;

@@ -15,15 +15,14 @@ class ScratchDirectory {
     namespace fs = std::filesystem;
     std::error_code error;
     previous_ = fs::current_path(error);
+    // A name no other test process has: create_directory makes only new ones.
     std::random_device random;
-    // create_directory makes it only if no other test process has it.
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-      const fs::path candidate =
-          fs::temp_directory_path(error) / ("vostrel-scratch-" + std::to_string(random()));
-      if (fs::create_directory(candidate, error)) {
-        fs::current_path(candidate, error);
-        path_ = error ? "" : candidate.string();
-      }
+    const fs::path path =
+        fs::temp_directory_path(error) /
+        ("vostrel-scratch-" + std::to_string(random()) + std::to_string(random()));
+    if (fs::create_directory(path, error)) {
+      fs::current_path(path, error);
+      if (!error) path_ = path.string();
     }
   }
   ~ScratchDirectory() {
