@@ -53,6 +53,8 @@ const char kBanner[] =
     "Configures Bluetooth serial adapters over a serial port\n";
 const char kPromptLine[] = "\nClick <ENTER> for OK or Click C for Cancel:\n";
 
+bool WindowsProgram() { return !Variable("VOSTREL_E2E_WINDOWS_PROGRAM").empty(); }
+
 termios TerminalSettings(const std::string& path) {
   termios settings{};
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -190,8 +192,7 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::str
   const std::string consolePath = ptsname(console_);
   consoleSlave_ = open(consolePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   tcgetattr(console_, &consoleBefore_);
-  const std::string windowsProgram = Variable("VOSTREL_E2E_WINDOWS_PROGRAM");
-  if (windowsProgram.empty()) {
+  if (!WindowsProgram()) {
     std::vector<std::string> argv = {VOSTREL_BINARY};
     if (!shell.empty()) argv.insert(argv.begin(), {"/bin/bash", "-c", shell});
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -202,9 +203,13 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::str
     return;
   }
   // Wine's console reads the terminal on standard input.
-  std::vector<std::string> argv = {"/bin/sh",     "-c", kWineRun,
-                                   "wine-run",    "",   Variable("VOSTREL_E2E_WINE_LOADER"),
-                                   windowsProgram};
+  std::vector<std::string> argv = {"/bin/sh",
+                                   "-c",
+                                   kWineRun,
+                                   "wine-run",
+                                   "",
+                                   Variable("VOSTREL_E2E_WINE_LOADER"),
+                                   Variable("VOSTREL_E2E_WINDOWS_PROGRAM")};
   for (const std::string& argument : arguments) {
     const bool device = argument.rfind("/dev/", 0) == 0;
     if (device) argv[4] = argument;

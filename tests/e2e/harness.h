@@ -17,6 +17,9 @@ namespace e2e {
 extern const char kBanner[];
 extern const char kPromptLine[];
 
+// True when the runs are of VostrelCL.exe under Wine.
+bool WindowsProgram();
+
 // A terminal's settings, read from its path; and whether two are the same.
 termios TerminalSettings(const std::string& path);
 bool SameSettings(const termios& a, const termios& b);

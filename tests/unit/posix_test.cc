@@ -21,33 +21,26 @@
 
 namespace {
 
-// A fresh pseudo-terminal; in line mode, as an operator's terminal starts,
-// unless it stands for a serial line.
-class Pty {
+// A fresh pseudo-terminal in line mode, as an operator's terminal starts.
+class Pty : public sim::PtyLine {
  public:
-  explicit Pty(bool lineMode = true) {
+  Pty() {
     std::string problem;
-    EXPECT_TRUE(line_.Open(&problem)) << problem;
+    EXPECT_TRUE(Open(&problem)) << problem;
     termios settings = Settings();
-    if (lineMode) settings.c_lflag |= ICANON | ECHO | ISIG;
-    tcsetattr(line_.master(), TCSANOW, &settings);
+    settings.c_lflag |= ICANON | ECHO | ISIG;
+    tcsetattr(master(), TCSANOW, &settings);
   }
-  sim::PtyLine& line() { return line_; }
-  const std::string& path() const { return line_.slavePath(); }
-  void Send(const std::string& bytes) { line_.Send(bytes); }
   termios Settings() const {
     termios settings;
     std::memset(&settings, 0, sizeof settings);  // padding too, for memcmp
-    tcgetattr(line_.master(), &settings);
+    tcgetattr(master(), &settings);
     return settings;
   }
   bool SettingsAre(const termios& expected) const {
     const termios now = Settings();
     return std::memcmp(&now, &expected, sizeof now) == 0;
   }
-
- private:
-  sim::PtyLine line_;
 };
 
 bool HeldExclusively(const std::string& path) {
@@ -65,12 +58,12 @@ int OpenError(const std::string& path) {
 }
 
 TEST(PosixSerialDevice, SetsTheLineHoldsItAloneAndPutsItBack) {
-  Pty line(false);
+  Pty line;
   const termios original = line.Settings();
   int error = 0;
-  auto device = platform::OpenOsSerialDevice(line.path(), &error);
+  auto device = platform::OpenOsSerialDevice(line.slavePath(), &error);
   ASSERT_NE(device, nullptr) << error;
-  EXPECT_TRUE(HeldExclusively(line.path()));
+  EXPECT_TRUE(HeldExclusively(line.slavePath()));
   using platform::Parity;
   using platform::StopBits;
   // A pseudo-terminal drops PARENB but keeps PARODD: even parity reads as none.
@@ -80,12 +73,12 @@ TEST(PosixSerialDevice, SetsTheLineHoldsItAloneAndPutsItBack) {
       {{230400, Parity::kNone, StopBits::kOne}, {230400, Parity::kNone, StopBits::kOne}}};
   for (const auto& c : cases) {
     ASSERT_EQ(device->Configure(c[0]), 0) << c[0].baud;
-    EXPECT_TRUE(sim::SameLine(line.line().HostSettings(), c[1])) << c[0].baud;
+    EXPECT_TRUE(sim::SameLine(line.HostSettings(), c[1])) << c[0].baud;
     EXPECT_EQ(line.Settings().c_lflag & (ICANON | ECHO | ISIG), 0u);
   }
   device.reset();
   EXPECT_TRUE(line.SettingsAre(original));
-  EXPECT_FALSE(HeldExclusively(line.path()));
+  EXPECT_FALSE(HeldExclusively(line.slavePath()));
   std::string path;
   EXPECT_TRUE(platform::DevicePathFor("com12", &path) && path == "/dev/ttyS11") << path;
 }
@@ -93,10 +86,10 @@ TEST(PosixSerialDevice, SetsTheLineHoldsItAloneAndPutsItBack) {
 TEST(PosixSerialDevice, RefusalsSayWhy) {
   EXPECT_EQ(OpenError("/dev/vostrel-no-such-port"), kPortOpenMissing);
   // Another copy of this program, between its open and its TIOCEXCL.
-  Pty line(false);
-  const int other = open(line.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  Pty line;
+  const int other = open(line.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_EQ(flock(other, LOCK_EX), 0);
-  EXPECT_EQ(OpenError(line.path()), kPortOpenBusy);
+  EXPECT_EQ(OpenError(line.slavePath()), kPortOpenBusy);
   close(other);
 
   const std::string path = testing::TempDir() + "vostrel-socket-" + std::to_string(getpid());
@@ -114,7 +107,7 @@ TEST(PosixSerialDevice, RefusalsSayWhy) {
 TEST(PosixConsole, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
   Pty terminal;
   const termios original = terminal.Settings();
-  platform::PosixConsole console(terminal.path());
+  platform::PosixConsole console(terminal.slavePath());
   ASSERT_TRUE(console.BeginKeys());
   EXPECT_EQ(terminal.Settings().c_lflag & (ICANON | ECHO | ISIG), ISIG);  // Ctrl-C still works
 
@@ -137,7 +130,7 @@ TEST(PosixConsole, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
 
   // A terminal that hangs up answers as if c was pressed.
   ASSERT_TRUE(console.BeginKeys());
-  terminal.line().Close();
+  terminal.Close();
   EXPECT_EQ(console.ReadKey(), 'c');
   EXPECT_TRUE(console.Gone());
   console.EndKeys();
