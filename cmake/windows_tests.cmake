@@ -70,13 +70,15 @@ set_tests_properties(install_windows PROPERTIES
 
 # End to end: the Linux build's scenarios, with adapter-sim on a
 # pseudo-terminal, run VostrelCL.exe under Wine in place of the Linux program
-# and hold it to the same transcripts and exit statuses.
+# and hold it to the same transcripts and exit statuses; and the port
+# vanishing mid-run.
 set(VOSTREL_LINUX_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH
     "The Linux build whose e2e_tests and adapter-sim drive the Windows program")
 set(windows_scenarios
     EndToEnd.StatusFindsTheBaudRateProgramLeft
     EndToEnd.ResetWithTheButtonPressed
-    EndToEnd.PairDialogue)
+    EndToEnd.PairDialogue
+    Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/VanishesInStatus)
 foreach(scenario ${windows_scenarios})
   add_test(NAME e2e_windows.${scenario}
            COMMAND ${VOSTREL_LINUX_BUILD_DIR}/tests/e2e_tests --gtest_filter=${scenario})
