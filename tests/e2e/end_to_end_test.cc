@@ -49,10 +49,12 @@ std::vector<std::string> Words(const std::string& text, const std::string& devic
 
 // What the operator or the world does during a run, step by step: wait for
 // the "prompt", the "link" report or the "writing" of N; type "enter", "c"
-// or Ctrl-Z ("^Z"); have adapter-sim "vanish", "unplug", "reset-button" or
-// "plug:NAME"; or send a signal by its name ("INT").
+// or Ctrl-Z ("^Z"); have adapter-sim "vanish", "unplug", press the
+// "reset-button" or "plug NAME"; or send a signal by its name ("INT").
 void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& sim) {
-  for (const std::string& step : Words(steps, "")) {
+  const std::vector<std::string> words = Words(steps, "");
+  for (size_t next = 0; next < words.size(); ++next) {
+    const std::string& step = words[next];
     const char* awaited = step == "prompt"    ? e2e::kPromptLine
                           : step == "link"    ? "Connected at:"
                           : step == "writing" ? "Sending: N=X"
@@ -61,10 +63,8 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
       ASSERT_TRUE(run.WaitForOutput(awaited)) << step << " in " << run.output();
     } else if (step == "enter" || step == "c" || step == "^Z") {
       run.Type(step == "enter" ? "\r" : step == "^Z" ? "\x1a" : step);
-    } else if (step == "vanish" || step == "unplug" || step == "reset-button" ||
-               step.rfind("plug:", 0) == 0) {
-      std::string command = step;
-      std::replace(command.begin(), command.end(), ':', ' ');
+    } else if (step == "vanish" || step == "unplug" || step == "reset-button" || step == "plug") {
+      const std::string command = step == "plug" ? "plug " + words.at(++next) : step;
       EXPECT_TRUE(sim.Command(command)) << command;
     } else {
       int signalNumber = 1;
@@ -106,24 +106,20 @@ void ExpectRun(e2e::AdapterSim& sim, const std::vector<std::string>& arguments,
   EXPECT_LE(cpuMs, wallMs / 20 + 150) << "CPU " << cpuMs << " ms in " << wallMs << " ms";
 }
 
-// Runs the dialogues one after the other on one adapter-sim (with the
-// first one's bench), as an operator would, and expects the bytes of their
-// virtual-clock transcripts.
+// Runs the dialogues one after the other, in the order of dialogues.txt, on
+// one adapter-sim (with the first one's bench), as an operator would, and
+// expects the bytes of their virtual-clock transcripts.
 void ExpectTranscripts(const std::vector<std::string>& names) {
   std::vector<const Dialogue*> dialogues;
-  for (const std::string& name : names) {
-    for (const Dialogue& dialogue : Dialogues()) {
-      if (dialogue.name == name) dialogues.push_back(&dialogue);
-    }
+  for (const Dialogue& dialogue : Dialogues()) {
+    if (std::count(names.begin(), names.end(), dialogue.name)) dialogues.push_back(&dialogue);
   }
   ASSERT_EQ(dialogues.size(), names.size());
   e2e::AdapterSim sim(dialogues[0]->bench);
   for (const Dialogue* dialogue : dialogues) {
     std::string steps;
     for (const OperatorStep& step : dialogue->steps) {
-      std::string hands = step.hands;
-      std::replace(hands.begin(), hands.end(), ' ', ':');
-      steps += "prompt " + hands + " " + (step.keys == "\r" ? "enter " : step.keys + " ");
+      steps += "prompt " + step.hands + " " + (step.keys == "\r" ? "enter " : step.keys + " ");
     }
     ExpectRun(sim, ArgumentsFor(*dialogue, sim.devicePath()), steps, dialogue->exitStatus,
               ReadGolden(dialogue->name + ".out"));

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "serial_device.h"
-#include "virtual_clock.h"
+#include "run_sandbox.h"
 
 // An adapter reduced to its replies: it echoes every byte at once and
 // answers each command line with whatever `reply` gives. A read takes 1 ms

@@ -1,13 +1,31 @@
 #ifndef VOSTREL_TESTS_SUPPORT_RUN_SANDBOX_H
 #define VOSTREL_TESTS_SUPPORT_RUN_SANDBOX_H
 
+#include <cstdint>
 #include <string>
 
+#include "clock.h"
 #include "console_keys.h"
 #include "console_output.h"
 #include "run_state.h"
 #include "serial_device.h"
-#include "virtual_clock.h"
+
+// A clock whose pauses cost nothing: SleepMs only moves the time forward.
+// Installed for its lifetime; its local time stands still.
+class VirtualClock : public platform::Clock {
+ public:
+  VirtualClock() { platform::SetClock(this); }
+  ~VirtualClock() override { platform::SetClock(nullptr); }
+
+  void SleepMs(int milliseconds) override { nowMs_ += milliseconds; }
+  int64_t MonotonicMs() override { return nowMs_; }
+  platform::LocalTime Now() override { return platform::LocalTime{2026, 12, 6, 9, 5, 7}; }
+
+  void Advance(int64_t milliseconds) { nowMs_ += milliseconds; }
+
+ private:
+  int64_t nowMs_ = 0;
+};
 
 // The program's routines run from a clean slate: fresh run state, a virtual
 // clock, and the output collected in output_. The serial opener and the

@@ -67,14 +67,10 @@ void SimulatedAdapterTest::SetUpBench(const std::vector<std::string>& simOptions
 }
 
 void SimulatedAdapterTest::Hands(const std::string& action) {
-  if (action.rfind("plug ", 0) == 0) {
-    bench_.Plug(action.substr(5));
-  } else if (action == "unplug") {
-    bench_.Unplug();
-  } else {
-    ASSERT_EQ(action, "reset-button");
-    bench_.PressResetButton();
-  }
+  if (action.rfind("plug ", 0) == 0) return bench_.Plug(action.substr(5));
+  if (action == "unplug") return bench_.Unplug();
+  ASSERT_EQ(action, "reset-button");
+  bench_.PressResetButton();
 }
 
 int SimulatedAdapterTest::RunProgram(std::vector<std::string> arguments) {
