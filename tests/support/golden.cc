@@ -20,6 +20,19 @@ std::string ReadGolden(const std::string& name) {
   return FileContents(std::string(TEST_DATA_DIR) + "/" + name);
 }
 
+std::vector<std::pair<std::string, std::string>> ReadBlocks(const std::string& name) {
+  std::vector<std::pair<std::string, std::string>> blocks;
+  std::istringstream lines(ReadGolden(name));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("=== ", 0) == 0) {
+      blocks.emplace_back(line.substr(4), "");
+    } else if (!blocks.empty()) {
+      blocks.back().second += line + "\n";
+    }
+  }
+  return blocks;
+}
+
 void ExpectGolden(const std::string& name, const std::string& text) {
   const char* update = std::getenv("VOSTREL_UPDATE_GOLDEN");
   if (update != nullptr && std::string(update) == "1") {

@@ -17,36 +17,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Machine {
-  std::string name;
-  std::vector<std::string> pieces;  // "path=text" a file, "path->target" a link
-  std::string listing;
-};
-
-std::vector<Machine> ReadMachines() {
-  std::vector<Machine> machines;
-  bool listing = false;
-  std::istringstream lines(ReadGolden("port_trees.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("=== ", 0) == 0) {
-      machines.push_back(Machine{line.substr(4), {}, ""});
-      listing = false;
-    } else if (line == "--- listing") {
-      listing = true;
-    } else if (!machines.empty() && !line.empty()) {
-      if (listing) machines.back().listing += line + "\n";
-      if (!listing) machines.back().pieces.push_back(line);
-    }
-  }
-  return machines;
-}
-
-// The machine's /sys and /dev under root; a link's target is made as a
-// directory when nothing else is there.
-void Build(const fs::path& root, const std::vector<std::string>& pieces) {
+// The machine's /sys and /dev under root, from lines "path=text" (a file)
+// and "path->target" (a link); a link's target is made as a directory when
+// nothing else is there.
+void Build(const fs::path& root, const std::string& pieces) {
+  std::istringstream lines(pieces);
   std::vector<std::pair<fs::path, fs::path>> links;
-  for (const std::string& piece : pieces) {
+  for (std::string piece; std::getline(lines, piece);) {
     const size_t arrow = piece.find("->"), equals = piece.find('=');
+    if (piece.empty()) continue;
     const fs::path file = root / piece.substr(0, std::min(arrow, equals));
     fs::create_directories(file.parent_path());
     if (arrow != std::string::npos) links.emplace_back(file, root / piece.substr(arrow + 2));
@@ -59,17 +38,21 @@ void Build(const fs::path& root, const std::vector<std::string>& pieces) {
 }
 
 TEST(PortListTest, ListsEveryRealPortAndNothingElse) {
-  const std::vector<Machine> machines = ReadMachines();
+  const auto machines = ReadBlocks("port_trees.txt");
   ASSERT_EQ(machines.size(), 4u);
-  for (const Machine& machine : machines) {
+  for (const auto& [name, text] : machines) {
+    const size_t listingAt = text.find("--- listing\n");
+    std::string expected = text.substr(listingAt + 12);
+    expected.erase(expected.find_last_not_of('\n') + 1);
     char root[] = "/tmp/vostrel-ports-XXXXXX";
     ASSERT_NE(mkdtemp(root), nullptr);
-    Build(root, machine.pieces);
+    Build(root, text.substr(0, listingAt));
     std::string listing = PortListText(platform::ListSerialPortsUnder(
         (fs::path(root) / "sys").string(), (fs::path(root) / "dev").string()));
-    for (size_t at; (at = listing.find(root)) != std::string::npos;)
+    for (size_t at; (at = listing.find(root)) != std::string::npos;) {
       listing.erase(at, sizeof root - 1);
-    EXPECT_EQ(listing, machine.listing) << machine.name;
+    }
+    EXPECT_EQ(listing, expected + "\n") << name;
     fs::remove_all(root);
   }
 }

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,15 +19,7 @@
 namespace {
 
 TEST(SlaveRecordTest, NamesTheLineAndTheMistake) {
-  std::istringstream lines(ReadGolden("bad_slave_records.txt"));
-  std::vector<std::pair<std::string, std::string>> records;  // problem, text
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("=== ", 0) == 0) {
-      records.push_back({line.substr(4), ""});
-    } else if (!records.empty()) {
-      records.back().second += line + "\n";
-    }
-  }
+  const auto records = ReadBlocks("bad_slave_records.txt");  // problem, text
   ASSERT_EQ(records.size(), 10u);
   for (const auto& record : records) {
     SlaveRecord parsed;
