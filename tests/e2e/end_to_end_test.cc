@@ -270,27 +270,27 @@ TEST(FaultTest, CtrlZAtAPromptThenFgOrBg) {
 }
 
 // A prompt left alone sleeps until a key comes: no polling. CPU time from
-// the scheduler in microseconds, wake-ups as voluntary context switches.
+// the scheduler (in microseconds), wake-ups as voluntary context switches.
 TEST(PromptIdleTest, APromptLeftAloneNeitherWakesNorSpends) {
   e2e::AdapterSim sim;
   e2e::ProgramRun run({sim.devicePath(), "reset"});
   ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine));
   usleep(300000);  // the prompt has started waiting
   const std::string proc = "/proc/" + std::to_string(run.pid());
-  const auto usage = [&proc](int64_t* cpuUs, int64_t* wakeUps) {
-    std::ifstream(proc + "/schedstat") >> *cpuUs;
-    *cpuUs /= 1000;
+  const auto usage = [&proc] {
+    int64_t cpuNs = 0;
+    std::ifstream(proc + "/schedstat") >> cpuNs;
     std::ifstream status(proc + "/status");
-    for (std::string line; std::getline(status, line);) {
-      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) *wakeUps = std::stoll(line.substr(24));
+    std::string line;
+    while (std::getline(status, line) && line.rfind("voluntary_ctxt_switches:", 0) != 0) {
     }
+    return std::make_pair(cpuNs / 1000, std::stoll(line.substr(24)));
   };
-  int64_t cpuBefore = 0, wakeUpsBefore = 0, cpuAfter = 0, wakeUpsAfter = 0;
-  usage(&cpuBefore, &wakeUpsBefore);
+  const auto before = usage();
   sleep(3);
-  usage(&cpuAfter, &wakeUpsAfter);
-  EXPECT_LT(wakeUpsAfter - wakeUpsBefore, 2 * 3);
-  EXPECT_LT(cpuAfter - cpuBefore, 2000 * 3);
+  const auto after = usage();
+  EXPECT_LT(after.second - before.second, 2 * 3);
+  EXPECT_LT(after.first - before.first, 2000 * 3);
   run.Type("c");
   EXPECT_EQ(run.Finish(), 5);
 }
