@@ -146,8 +146,7 @@ const std::string kGone = ": the port went away during the run\r\n";
 
 struct Scenario {
   const char* name;
-  std::string simOptions, arguments;
-  std::string steps;
+  std::string simOptions, arguments, steps;
   int status;
   std::string lastWords;
 };

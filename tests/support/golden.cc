@@ -24,11 +24,8 @@ std::vector<std::pair<std::string, std::string>> ReadBlocks(const std::string& n
   std::vector<std::pair<std::string, std::string>> blocks;
   std::istringstream lines(ReadGolden(name));
   for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("=== ", 0) == 0) {
-      blocks.emplace_back(line.substr(4), "");
-    } else if (!blocks.empty()) {
-      blocks.back().second += line + "\n";
-    }
+    if (line.rfind("=== ", 0) == 0) blocks.emplace_back(line.substr(4), "");
+    if (line.rfind("=== ", 0) != 0 && !blocks.empty()) blocks.back().second += line + "\n";
   }
   return blocks;
 }

@@ -47,8 +47,7 @@ void SimulatedAdapterTest::SetUp() {
   platform::SetSerialOpener(
       [this](const std::string&, int* error) -> std::unique_ptr<platform::SerialDevice> {
         auto device = bench_.Open(error);
-        if (device == nullptr) return nullptr;
-        return std::make_unique<FaultyLine>(std::move(device), faults_);
+        return device ? std::make_unique<FaultyLine>(std::move(device), faults_) : nullptr;
       });
   port_ = PortOpen("COM1", 1024, 1024);
   ASSERT_GE(port_, 0) << "the simulated port did not open";

@@ -61,13 +61,7 @@ void QueueKey(HANDLE input, WORD virtualKey, WORD scanCode, wchar_t character,
   INPUT_RECORD records[2] = {};
   for (int i = 0; i < 2; ++i) {
     records[i].EventType = KEY_EVENT;
-    KEY_EVENT_RECORD& key = records[i].Event.KeyEvent;
-    key.bKeyDown = i == 0;
-    key.wRepeatCount = 1;
-    key.wVirtualKeyCode = virtualKey;
-    key.wVirtualScanCode = scanCode;
-    key.uChar.UnicodeChar = character;
-    key.dwControlKeyState = modifiers;
+    records[i].Event.KeyEvent = {i == 0, 1, virtualKey, scanCode, {character}, modifiers};
   }
   DWORD written = 0;
   WriteConsoleInputW(input, records, 2, &written);
