@@ -23,17 +23,19 @@ constexpr int kRawModeWaitMs = 3000;
 constexpr int kSimAnswerMs = 5000;
 constexpr int kDrainMs = 2000;
 
-// The Windows build under Wine, given the device ($1), the Wine loader and
-// the program's command line. Each run gets a private copy of the prepared
-// prefix (hard links: it takes no time) whose COM7 leads to the device
-// (never COM1: Wine maps it to /dev/ttyS0, the machine's console), and
-// stops the prefix's wineserver, which holds the device open for a while,
-// before it ends.
+// The Windows build under Wine (the loader and VostrelCL.exe as the
+// environment names them), given the device ($1) and the program's
+// arguments. Each run gets a private copy of the prepared prefix (hard
+// links: it takes no time) whose COM7 leads to the device (never COM1: Wine
+// maps it to /dev/ttyS0, the machine's console), and stops the prefix's
+// wineserver, which holds the device open for a while, before it ends.
 constexpr char kWineRun[] =
     "p=$(mktemp -d) && cp -al \"$VOSTREL_E2E_WINE_PREFIX\" \"$p/w\" && "
     "ln -sfn \"$1\" \"$p/w/dosdevices/com7\" && shift || exit 125; "
-    "WINEPREFIX=$p/w WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \"$@\"; status=$?; "
-    "WINEPREFIX=$p/w \"${1%/*}/wineserver\" -k; rm -rf \"$p\"; exit $status";
+    "loader=$VOSTREL_E2E_WINE_LOADER; "
+    "WINEPREFIX=$p/w WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \"$loader\" "
+    "\"$VOSTREL_E2E_WINDOWS_PROGRAM\" \"$@\"; status=$?; "
+    "WINEPREFIX=$p/w \"${loader%/*}/wineserver\" -k; rm -rf \"$p\"; exit $status";
 
 int Remaining(int64_t deadline) {
   return static_cast<int>(std::max<int64_t>(deadline - platform::OsMonotonicMs(), 0));
@@ -192,30 +194,20 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::str
   const std::string consolePath = ptsname(console_);
   consoleSlave_ = open(consolePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   tcgetattr(console_, &consoleBefore_);
-  if (!WindowsProgram()) {
-    std::vector<std::string> argv = {VOSTREL_BINARY};
-    if (!shell.empty()) argv.insert(argv.begin(), {"/bin/bash", "-c", shell});
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    Start(argv, nothing, consolePath,
-          PARITY_PRELOAD_LIBRARY + (preload.empty() ? "" : ":" + preload));
-    close(nothing);
-    return;
-  }
-  // Wine's console reads the terminal on standard input.
-  std::vector<std::string> argv = {"/bin/sh",
-                                   "-c",
-                                   kWineRun,
-                                   "wine-run",
-                                   "",
-                                   Variable("VOSTREL_E2E_WINE_LOADER"),
-                                   Variable("VOSTREL_E2E_WINDOWS_PROGRAM")};
+  std::vector<std::string> argv = {VOSTREL_BINARY};
+  if (!shell.empty()) argv.insert(argv.begin(), {"/bin/bash", "-c", shell});
+  if (WindowsProgram()) argv = {"/bin/sh", "-c", kWineRun, "wine-run", ""};
   for (const std::string& argument : arguments) {
-    const bool device = argument.rfind("/dev/", 0) == 0;
+    const bool device = WindowsProgram() && argument.rfind("/dev/", 0) == 0;
     if (device) argv[4] = argument;
     argv.push_back(device ? "COM7" : argument);
   }
-  Start(argv, consoleSlave_, consolePath, "");
+  // Wine's console reads the terminal on standard input; the preload
+  // libraries are for the Linux program.
+  const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  Start(argv, WindowsProgram() ? consoleSlave_ : nothing, consolePath,
+        WindowsProgram() ? "" : PARITY_PRELOAD_LIBRARY + (preload.empty() ? "" : ":" + preload));
+  close(nothing);
 }
 
 ProgramRun::~ProgramRun() {
