@@ -106,13 +106,15 @@ void ExpectRun(e2e::AdapterSim& sim, const std::vector<std::string>& arguments,
   EXPECT_LE(cpuMs, wallMs / 20 + 150) << "CPU " << cpuMs << " ms in " << wallMs << " ms";
 }
 
-// Runs the dialogues one after the other, in the order of dialogues.txt, on
-// one adapter-sim (with the first one's bench), as an operator would, and
+// Runs the named dialogues one after the other, in the order given, on one
+// adapter-sim (with the first one's bench), as an operator would, and
 // expects the bytes of their virtual-clock transcripts.
 void ExpectTranscripts(const std::vector<std::string>& names) {
   std::vector<const Dialogue*> dialogues;
-  for (const Dialogue& dialogue : Dialogues()) {
-    if (std::count(names.begin(), names.end(), dialogue.name)) dialogues.push_back(&dialogue);
+  for (const std::string& name : names) {
+    for (const Dialogue& dialogue : Dialogues()) {
+      if (dialogue.name == name) dialogues.push_back(&dialogue);
+    }
   }
   ASSERT_EQ(dialogues.size(), names.size());
   e2e::AdapterSim sim(dialogues[0]->bench);
