@@ -17,4 +17,15 @@ long long ComPortNumber(const std::string& name) {
   return number;
 }
 
+bool DevicePathFor(const std::string& portName, std::string* path) {
+  if (IsDevicePath(portName)) {
+    *path = portName;
+    return true;
+  }
+  const long long number = ComPortNumber(portName);
+  if (number < 1) return false;
+  *path = ComDevicePath(number);
+  return true;
+}
+
 }  // namespace platform

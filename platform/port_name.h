@@ -14,6 +14,14 @@ bool IsDevicePath(const std::string& name);
 // command line can give); 0 for any other name.
 long long ComPortNumber(const std::string& name);
 
+// The device "COM<n>" names on this system: /dev/ttyS<n-1> on POSIX,
+// \\.\COM<n> on Windows (the form that also reaches COM10 and above).
+std::string ComDevicePath(long long number);
+
+// The device to open for a port argument: a device path as it is, "COM<n>"
+// (n from 1) as ComDevicePath gives it. False for anything else.
+bool DevicePathFor(const std::string& portName, std::string* path);
+
 }  // namespace platform
 
 #endif

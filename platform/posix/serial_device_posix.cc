@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "device_path.h"
+#include "port_name.h"
 #include "os_layer.h"
 #include "port_errors.h"
 #include "serial_device.h"

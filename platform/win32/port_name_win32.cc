@@ -1,6 +1,5 @@
 #include <string>
 
-#include "device_path.h"
 #include "port_name.h"
 
 namespace platform {
@@ -16,15 +15,8 @@ bool IsDevicePath(const std::string& name) {
          name.compare(0, kDevicePrefixLength, kDevicePrefix) == 0;
 }
 
-bool DevicePathFor(const std::string& name, std::string* path) {
-  if (IsDevicePath(name)) {
-    *path = name;
-    return true;
-  }
-  const long long number = ComPortNumber(name);
-  if (number < 1) return false;
-  *path = kDevicePrefix + std::string("COM") + std::to_string(number);
-  return true;
+std::string ComDevicePath(long long number) {
+  return kDevicePrefix + std::string("COM") + std::to_string(number);
 }
 
 }  // namespace platform

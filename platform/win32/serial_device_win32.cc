@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "device_path.h"
+#include "port_name.h"
 #include "os_layer.h"
 #include "port_errors.h"
 #include "port_restore.h"

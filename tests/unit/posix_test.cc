@@ -13,7 +13,7 @@
 #include <string>
 
 #include "adapter_model.h"
-#include "device_path.h"
+#include "port_name.h"
 #include "os_layer.h"
 #include "port_errors.h"
 #include "posix_console.h"

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "clock.h"
-#include "device_path.h"
 #include "os_layer.h"
 #include "pause_timer.h"
 #include "port_errors.h"
