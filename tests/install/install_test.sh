@@ -9,15 +9,7 @@ build=$1 source=$2 version=$3
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
-failures=0
-
-# expect WHAT EXPECTED ACTUAL
-expect() {
-  [[ $2 == "$3" ]] && return
-  echo "FAILED: $1"
-  diff <(printf '%s\n' "$2") <(printf '%s\n' "$3")
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/expect.sh"
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAILED: cmake --install"; exit 1; }
 expect "installed files" "$(printf '%s\n' bin/VostrelCL bin/adapter-sim \
@@ -78,5 +70,4 @@ expect "commands" "connect" "$(completions COM1 con)"
 expect "slaves" 'Slave01 Pump\ Room' "$(completions COM1 Connect '')"
 expect "nothing after status" "" "$(completions COM1 status '')"
 
-[[ $failures -eq 0 ]] && echo "install: every check passed"
-exit $((failures > 0))
+finish "install"

@@ -8,15 +8,7 @@ build=$1 version=$2 wine=$3 wineserver=$4 prefix_template=$5
 scratch=$(mktemp -d)
 export WINEPREFIX=$scratch/wine WINEDEBUG=-all
 trap '"$wineserver" -k 2>/dev/null; rm -rf "$scratch"' EXIT
-failures=0
-
-# expect WHAT EXPECTED ACTUAL
-expect() {
-  [[ $2 == "$3" ]] && return
-  echo "FAILED: $1"
-  diff <(printf '%s\n' "$2") <(printf '%s\n' "$3")
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/expect.sh"
 
 cmake --install "$build" --prefix "$scratch/zip" >/dev/null || { echo "FAILED: cmake --install"; exit 1; }
 expect "installed files" "$(printf '%s\n' LICENSE.txt README.txt VostrelCL.exe VostrelCL.txt)" \
@@ -33,5 +25,4 @@ expect "--version under Wine" "VostrelCL version $version" \
 expect "--list under Wine: the linked port" 'COM12  \\.\COM12  \Device\Serial11' \
   "$("$wine" "$scratch/zip/VostrelCL.exe" --list | grep COM12)"
 
-[[ $failures -eq 0 ]] && echo "windows install: every check passed"
-exit $((failures > 0))
+finish "windows install"
