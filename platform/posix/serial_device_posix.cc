@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
-#include "port_name.h"
 #include "os_layer.h"
 #include "port_errors.h"
+#include "port_name.h"
 #include "serial_device.h"
 #include "terminal_restore.h"
 

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "port_name.h"
 #include "os_layer.h"
 #include "port_errors.h"
+#include "port_name.h"
 #include "port_restore.h"
 #include "serial_device.h"
 

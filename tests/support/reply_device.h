@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "serial_device.h"
 #include "run_sandbox.h"
+#include "serial_device.h"
 
 // An adapter reduced to its replies: it echoes every byte at once and
 // answers each command line with whatever `reply` gives. A read takes 1 ms

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "adapter_model.h"
-#include "port_name.h"
 #include "os_layer.h"
 #include "port_errors.h"
+#include "port_name.h"
 #include "posix_console.h"
 #include "pty_line.h"
 

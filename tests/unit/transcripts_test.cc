@@ -65,7 +65,6 @@ TEST_F(CommandLineTest, EachCommandLineHasItsMessageAndStatus) {
   ExpectGolden("command_lines.out", transcript);
 }
 
-
 // The record and its backup as the run left them.
 std::string FilesLeft() {
   std::string files;
