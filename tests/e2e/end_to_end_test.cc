@@ -80,7 +80,8 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
 // read count and its IGNBRK and NOFLSH flags are Wine's own, which no DCB
 // holds or restores).
 // Sleeping through the protocol's pauses costs next to nothing; the slack
-// covers start-up, which the sanitizers make slow.
+// covers start-up, which the sanitizers make slow (over 200 ms of CPU on a
+// busy machine).
 void ExpectRun(e2e::AdapterSim& sim, const std::vector<std::string>& arguments,
                const std::string& steps, int status, const std::string& lastWords,
                const std::string& shell = "") {
@@ -103,7 +104,7 @@ void ExpectRun(e2e::AdapterSim& sim, const std::vector<std::string>& arguments,
     EXPECT_TRUE(e2e::SameSettings(portAfter, portBefore)) << "port not restored";
   }
   const int64_t cpuMs = ChildrenCpuMs() - cpuBefore, wallMs = platform::OsMonotonicMs() - start;
-  EXPECT_LE(cpuMs, wallMs / 20 + 150) << "CPU " << cpuMs << " ms in " << wallMs << " ms";
+  EXPECT_LE(cpuMs, wallMs / 20 + 500) << "CPU " << cpuMs << " ms in " << wallMs << " ms";
 }
 
 // Runs the named dialogues one after the other, in the order given, on one
