@@ -102,16 +102,6 @@ const char* StopBitsName(platform::StopBits stop) {
   return stop == platform::StopBits::kTwo ? "Two" : "One";
 }
 
-platform::Parity ParityNamed(const std::string& name) {
-  if (name == "ODD") return platform::Parity::kOdd;
-  if (name == "EVEN") return platform::Parity::kEven;
-  return platform::Parity::kNone;
-}
-
-platform::StopBits StopBitsNamed(const std::string& name) {
-  return name == "Two" ? platform::StopBits::kTwo : platform::StopBits::kOne;
-}
-
 bool SameLine(const platform::LineSettings& a, const platform::LineSettings& b) {
   return a.baud == b.baud && a.parity == b.parity && a.stopBits == b.stopBits;
 }

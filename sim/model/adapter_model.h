@@ -63,9 +63,6 @@ char BaudCode(int baud);
 int BaudOfCode(char code);
 const char* ParityName(platform::Parity parity);    // "NONE", "ODD", "EVEN"
 const char* StopBitsName(platform::StopBits stop);  // "One", "Two"
-// The reverse of the two above; anything else reads as NONE or One.
-platform::Parity ParityNamed(const std::string& name);
-platform::StopBits StopBitsNamed(const std::string& name);
 bool SameLine(const platform::LineSettings& a, const platform::LineSettings& b);
 
 // The adapter's side of the wire: one byte from the host in, the bytes the
