@@ -26,6 +26,7 @@
 #include "golden.h"
 #include "harness.h"
 #include "os_layer.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -108,8 +109,9 @@ void ExpectRun(e2e::AdapterSim& sim, const std::vector<std::string>& arguments,
 }
 
 // Runs the named dialogues one after the other, in the order given, on one
-// adapter-sim (with the first one's bench), as an operator would, and
-// expects the bytes of their virtual-clock transcripts.
+// adapter-sim (with the first one's bench) in a directory of their own, as an
+// operator would, and expects the bytes and the files of their virtual-clock
+// transcripts.
 void ExpectTranscripts(const std::vector<std::string>& names) {
   std::vector<const Dialogue*> dialogues;
   for (const std::string& name : names) {
@@ -118,14 +120,19 @@ void ExpectTranscripts(const std::vector<std::string>& names) {
     }
   }
   ASSERT_EQ(dialogues.size(), names.size());
+  ScratchDirectory scratch;
+  ASSERT_FALSE(scratch.path().empty());
   e2e::AdapterSim sim(dialogues[0]->bench);
   for (const Dialogue* dialogue : dialogues) {
+    if (!dialogue->record.empty()) WriteFile("MULTIPAIR.INI", dialogue->record);
     std::string steps;
     for (const OperatorStep& step : dialogue->steps) {
       steps += "prompt " + step.hands + " " + (step.keys == "\r" ? "enter " : step.keys + " ");
     }
     ExpectRun(sim, ArgumentsFor(*dialogue, sim.devicePath()), steps, dialogue->exitStatus,
               ReadGolden(dialogue->name + ".out"));
+    const std::string trace = ReadGolden(dialogue->name + ".trace");
+    EXPECT_EQ(FilesLeft(), trace.substr(trace.find('\n', trace.rfind("\nend ") + 1) + 1));
   }
 }
 
@@ -143,6 +150,13 @@ TEST(EndToEnd, ResetWithTheButtonPressed) { ExpectTranscripts({"reset_button"});
 TEST(EndToEnd, PairDialogue) { ExpectTranscripts({"pair"}); }
 
 TEST(EndToEnd, ACancelAtAPrompt) { ExpectTranscripts({"reset_cancelled"}); }
+
+// Each starts from its own bench and record.
+TEST(EndToEnd, MultipairThreeSlavesThenConnectAndDisconnect) {
+  for (const char* name : {"multipair", "connect_by_name", "connect_by_address", "disconnect"}) {
+    ExpectTranscripts({name});
+  }
+}
 
 const std::string kStatusEnd = "PIN: 1234\r\nResult Codes: On\r\nEscape Mode: Disabled\r\n";
 const std::string kGone = ": the port went away during the run\r\n";

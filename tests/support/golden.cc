@@ -16,6 +16,15 @@ void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+std::string FilesLeft() {
+  std::string files;
+  for (const std::string file : {"MULTIPAIR.INI", "MULTIPAIR.INI.bak"}) {
+    const std::string text = FileContents(file);
+    if (!text.empty()) files += "--- " + file + "\n" + text;
+  }
+  return files;
+}
+
 std::string ReadGolden(const std::string& name) {
   return FileContents(std::string(TEST_DATA_DIR) + "/" + name);
 }

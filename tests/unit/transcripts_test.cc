@@ -65,16 +65,6 @@ TEST_F(CommandLineTest, EachCommandLineHasItsMessageAndStatus) {
   ExpectGolden("command_lines.out", transcript);
 }
 
-// The record and its backup as the run left them.
-std::string FilesLeft() {
-  std::string files;
-  for (const std::string file : {"MULTIPAIR.INI", "MULTIPAIR.INI.bak"}) {
-    const std::string text = FileContents(file);
-    if (!text.empty()) files += "--- " + file + "\n" + text;
-  }
-  return files;
-}
-
 class DialogueTest : public SimulatedAdapterTest, public ::testing::WithParamInterface<Dialogue> {};
 
 TEST_P(DialogueTest, MatchesItsTranscript) {
