@@ -1,5 +1,5 @@
 // The POSIX layer on real pseudo-terminals and the real clock. Signals and
-// job control at a prompt are tested end to end (fault_e2e_test.cc).
+// job control at a prompt are tested end to end (end_to_end_test.cc).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
