@@ -7,7 +7,6 @@ namespace {
 
 constexpr char kPromptLine[] = "\nClick <ENTER> for OK or Click C for Cancel:";
 constexpr char kNoConsoleLine[] = "No console is available to answer the prompt.";
-constexpr int kCancelKey = 99;  // lower-case c; upper-case C is ignored
 
 ResultCode Cancel() {
   CancelRequested = 1;
@@ -30,7 +29,7 @@ ResultCode AwaitAnswer(platform::Console& console) {
     if (console.Gone()) return Cancel();
     const int code = console.ReadKey();
     if (code == platform::kKeyEnter) return kResultOk;
-    if (code == kCancelKey) return Cancel();
+    if (code == platform::kKeyCancel) return Cancel();
   }
 }
 

@@ -7,6 +7,7 @@ namespace platform {
 // character of its own (arrow, function key) gives two codes, the prefix 224
 // (on Windows also 0) and a second code that is never 13 or 99.
 constexpr int kKeyEnter = 13;
+constexpr int kKeyCancel = 'c';  // lower case only: C is just another key
 constexpr int kExtendedKeyPrefix = 224;
 
 // The operator's keyboard: the controlling terminal (on Windows the console),

@@ -16,7 +16,6 @@ namespace platform {
 namespace {
 
 constexpr int kEscape = 27;
-constexpr int kKeyCancel = 'c';
 // A terminal sends the bytes of one key together; a byte this much later
 // belongs to another key.
 constexpr int kSequenceGapMs = 50;

@@ -11,7 +11,6 @@ namespace platform {
 namespace {
 
 constexpr int kZeroPrefix = 0;
-constexpr int kKeyCancel = 'c';
 
 // Ctrl-F6 gives 0 and then 99, the code of c: an extended key's second code
 // must never read as Enter or c, so those two get the top bit set.
