@@ -1,5 +1,6 @@
 #include "sim_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,19 @@
 namespace sim {
 
 namespace {
+
+// The adapter options without a value: each sets one fault or trait.
+struct AdapterFlag {
+  const char* option;
+  bool AdapterConfig::*member;
+};
+constexpr AdapterFlag kAdapterFlags[] = {
+    {"--newer-build", &AdapterConfig::newerBuild},
+    {"--echo-off", &AdapterConfig::echoOff},
+    {"--silent-mismatch", &AdapterConfig::silentOnMismatch},
+    {"--deaf-until-reset", &AdapterConfig::deafUntilResetButton},
+    {"--flood-forever", &AdapterConfig::floodForever},
+};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -147,12 +161,15 @@ bool ApplyAdapterOption(const std::string& option, const std::string& value, Ada
       return false;
     }
     *field = value[2];
-  } else if (option == "--refuse-write" || option == "--ignore-query") {
+  } else if (option == "--refuse-write" || option == "--ignore-query" ||
+             option == "--silent-after-write") {
     if (!AreRegisterLetters(value)) {
       *error = option + " takes register letters (" + kRegisterLetters + "): " + value;
       return false;
     }
-    (option == "--refuse-write" ? config->refuseWriteOf : config->ignoreQueryOf) += value;
+    (option == "--refuse-write"   ? config->refuseWriteOf
+     : option == "--ignore-query" ? config->ignoreQueryOf
+                                  : config->silentAfterWriteOf) += value;
   } else if (option == "--reply" || option == "--flood") {
     std::string text;
     if (value.size() < 2 || value[1] != '=' || !AreRegisterLetters(value.substr(0, 1)) ||
@@ -161,12 +178,6 @@ bool ApplyAdapterOption(const std::string& option, const std::string& value, Ada
       return false;
     }
     (option == "--reply" ? config->replyOverride : config->floodOn)[value[0]] = text;
-  } else if (option == "--silent-after-write") {
-    if (!AreRegisterLetters(value)) {
-      *error = option + " takes register letters (" + kRegisterLetters + "): " + value;
-      return false;
-    }
-    config->silentAfterWriteOf += value;
   } else {
     *error = "unknown option: " + option;
     return false;
@@ -193,25 +204,10 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions* opti
       options->verbose = true;
       continue;
     }
-    AdapterConfig& config = AdapterNamed(options, current);
-    if (option == "--newer-build") {
-      config.newerBuild = true;
-      continue;
-    }
-    if (option == "--echo-off") {
-      config.echoOff = true;
-      continue;
-    }
-    if (option == "--silent-mismatch") {
-      config.silentOnMismatch = true;
-      continue;
-    }
-    if (option == "--deaf-until-reset") {
-      config.deafUntilResetButton = true;
-      continue;
-    }
-    if (option == "--flood-forever") {
-      config.floodForever = true;
+    const auto flag = std::find_if(std::begin(kAdapterFlags), std::end(kAdapterFlags),
+                                   [&option](const AdapterFlag& f) { return option == f.option; });
+    if (flag != std::end(kAdapterFlags)) {
+      AdapterNamed(options, current).*(flag->member) = true;
       continue;
     }
     if (option.rfind("--", 0) != 0) {
