@@ -59,7 +59,7 @@ void Bench::HostConfigures(const platform::LineSettings& settings) {
 
 std::unique_ptr<platform::SerialDevice> Bench::Open(int* error) {
   int failure = 0;
-  if (!portPresent_ || vanished_) {
+  if (vanished_) {
     failure = kPortOpenMissing;
   } else if (portOpen_) {
     failure = kPortOpenBusy;

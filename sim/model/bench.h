@@ -57,9 +57,8 @@ class Bench {
   void PressResetButton();
   void PressResetButton(const std::string& name);
 
-  // The port device itself: missing ones cannot be opened, and a port that
-  // vanishes while open fails every further read.
-  void SetPortPresent(bool present) { portPresent_ = present; }
+  // The port device itself: a port that vanishes cannot be opened again,
+  // and while open it fails every further read.
   void Vanish() { vanished_ = true; }
   bool vanished() const { return vanished_; }
 
@@ -84,7 +83,6 @@ class Bench {
  private:
   std::map<std::string, Adapter> adapters_;  // nodes stay put: references last
   std::string plugged_;
-  bool portPresent_ = true;
   bool vanished_ = false;
   bool portOpen_ = false;
   std::vector<SentByte> sent_;
