@@ -13,6 +13,7 @@ namespace {
 
 Clock* installedClock = nullptr;
 Console* installedConsole = nullptr;
+SerialDevice* watchedDevice = nullptr;
 
 SerialOpener& InstalledOpener() {
   static SerialOpener opener;
@@ -35,5 +36,9 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& name, int* err
 }
 
 void SetSerialOpener(SerialOpener opener) { InstalledOpener() = std::move(opener); }
+
+void SetWatchedDevice(SerialDevice* device) { watchedDevice = device; }
+
+SerialDevice* WatchedDevice() { return watchedDevice; }
 
 }  // namespace platform

@@ -22,8 +22,22 @@ struct LineSettings {
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
-  // 8 data bits, no flow control. Returns 0, or a positive error number.
+  // 8 data bits, no flow control. The settings are read back after they
+  // are applied: a driver may keep another rate without an error (a UART
+  // whose clock cannot make it). Returns 0 when the device runs exactly
+  // these; kPortErrorUnsupported when it kept others; kPortErrorDeviceGone
+  // when it has gone away; another positive error number when it refused.
   virtual int Configure(const LineSettings& settings) = 0;
+  // The system's own words for the last failure ("Input/output error"),
+  // empty when the system gave none.
+  virtual std::string LastErrorText() const { return {}; }
+  // True once the device has gone away (unplugged, hung up); asks the
+  // system now where it can tell without reading.
+  virtual bool Gone() = 0;
+  // A descriptor poll() can watch for the device going away while a prompt
+  // waits; -1 where the system has none (the prompt then asks Gone() after
+  // each key).
+  virtual int PollDescriptor() const { return -1; }
   // Drops every byte received and not yet read.
   virtual void DiscardInput() = 0;
   // Sends one byte; a device that is gone drops it.
@@ -47,6 +61,12 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& name, int* err
 
 // Tests route opens to their own devices; an empty opener restores the OS one.
 void SetSerialOpener(SerialOpener opener);
+
+// The open port, which a waiting prompt watches so that a port pulled out
+// ends the run at once; nullptr when none is open. The caller keeps
+// ownership.
+void SetWatchedDevice(SerialDevice* device);
+SerialDevice* WatchedDevice();
 
 }  // namespace platform
 

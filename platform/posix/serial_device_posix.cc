@@ -145,6 +145,9 @@ class PosixSerialDevice : public SerialDevice {
     return 0;
   }
 
+  bool Gone() override { return gone_; }
+  int PollDescriptor() const override { return fd_; }
+
   void DiscardInput() override {
     if (!gone_) tcflush(fd_, TCIFLUSH);
   }

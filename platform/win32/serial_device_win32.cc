@@ -80,6 +80,8 @@ class Win32SerialDevice : public SerialDevice {
     return SetCommState(port_, &line) ? 0 : kPortErrorRefused;
   }
 
+  bool Gone() override { return gone_; }
+
   void DiscardInput() override {
     if (!gone_) PurgeComm(port_, PURGE_RXCLEAR);
   }

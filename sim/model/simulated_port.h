@@ -21,6 +21,7 @@ class SimulatedPort : public platform::SerialDevice {
   void DiscardInput() override { incoming_.clear(); }
   void Write(uint8_t byte) override;
   void DrainOutput() override {}
+  bool Gone() override { return bench_.vanished(); }
   int Read(uint8_t* buffer, int capacity, int timeoutMs) override;
 
   const platform::LineSettings& settings() const { return settings_; }

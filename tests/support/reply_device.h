@@ -19,6 +19,7 @@ class ReplyDevice : public platform::SerialDevice {
   int Configure(const platform::LineSettings&) override { return 0; }
   void DiscardInput() override { incoming_.clear(); }
   void DrainOutput() override {}
+  bool Gone() override { return false; }
   void Write(uint8_t byte) override {
     incoming_.push_back(byte);
     if (byte == '\r' && !lineEmpty_) {

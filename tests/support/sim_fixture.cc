@@ -30,12 +30,11 @@ class FaultyLine : public platform::SerialDevice {
   int Read(uint8_t* buffer, int capacity, int timeoutMs) override {
     return Gone() ? -1 : inner_->Read(buffer, capacity, timeoutMs);
   }
-
- private:
-  bool Gone() const {
+  bool Gone() override {
     return faults_.vanishAfterWrites >= 0 && writes_ >= faults_.vanishAfterWrites;
   }
 
+ private:
   std::unique_ptr<platform::SerialDevice> inner_;
   const LineFaults& faults_;
   int writes_ = 0;
