@@ -15,6 +15,7 @@
 #include "port_name.h"
 #include "printable_text.h"
 #include "programming.h"
+#include "run_state.h"
 #include "serial_port.h"
 #include "status_report.h"
 #include "text_compare.h"
@@ -63,14 +64,6 @@ std::string PortName(const std::string& argument) {
   return "COM" + std::to_string(number);
 }
 
-// A port name as the operator's messages show it: a path of any length is
-// cut, so that one argument cannot flood the screen.
-std::string ShownPortName(const std::string& portName) {
-  constexpr size_t kLongestShown = 80;
-  if (portName.size() <= kLongestShown) return Printable(portName);
-  return Printable(portName.substr(0, kLongestShown - 3)) + "...";
-}
-
 // Returns the handle, or a negative number after saying that the port
 // could not be opened.
 int32_t OpenPort(const std::string& portName) {
@@ -86,12 +79,13 @@ int RunCommand(const Command& command, const std::string& portName, const std::s
   const int32_t port = OpenPort(portName);
   if (port < 0) return kExitPortFailed;
   const ResultCode result = command.routine(port, argument);
-  // Reads from a port that went away fail one by one; say once what
-  // happened rather than let the run look like a success.
-  const bool portLost = PortPoll(port, 0, 0) == kPortErrorDeviceGone;
+  // A port that went away ends every routine at once and silently; say
+  // once what happened rather than let the run look like a success or a
+  // cancel.
+  const bool portLost = PortLost || PortPoll(port, 0, 0) == kPortErrorDeviceGone;
   PortClose(port);
   if (portLost) {
-    ConsoleMessage(ShownPortName(portName) + ": the port went away during the run");
+    WriteOutput(ShownPortName(portName) + ": the port went away during the run\r\n");
     return kExitPortFailed;
   }
   if (result == kResultOk && command.successLine != nullptr) {

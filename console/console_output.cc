@@ -19,7 +19,7 @@ void WriteOutput(const std::string& text) {
 }
 
 void ConsoleMessage(const std::string& text) {
-  if (CancelRequested) return;
+  if (RunAbandoned()) return;
   WriteOutput(text + "\r\n");
 }
 

@@ -25,7 +25,7 @@ std::string TimeStampedPrefix(int32_t code) {
 
 int32_t LogMessage(const std::string& message, const std::string& data, const std::string& suffix,
                    int32_t code, int level) {
-  if (CancelRequested) return kResultCancelled;
+  if (RunAbandoned()) return kResultCancelled;
   const std::string text = message + data + suffix;
   if (level < 0) {
     WriteOutput(text);
@@ -41,7 +41,7 @@ void EchoReceived(int32_t /*context*/, int32_t count, const uint8_t* bytes) {
   if (DebugLevel < kEchoLevel) return;
   std::string shown;
   for (int32_t i = 0; i < count; ++i) {
-    if (CancelRequested) continue;
+    if (RunAbandoned()) continue;
     if (bytes[i] == '\r') {
       shown += "\r\n";
     } else if (bytes[i] != 0) {

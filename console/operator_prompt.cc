@@ -2,6 +2,7 @@
 
 #include "console_keys.h"
 #include "console_output.h"
+#include "serial_device.h"
 
 namespace {
 
@@ -20,12 +21,21 @@ void DiscardWaitingKeys(platform::Console& console) {
   while (!console.Gone() && console.KeyAvailable()) console.ReadKey();
 }
 
+// True once the open port has gone away: no answer could help the run then.
+bool PortWentAway() {
+  platform::SerialDevice* port = platform::WatchedDevice();
+  if (port != nullptr && port->Gone()) PortLost = 1;
+  return PortLost != 0;
+}
+
 // Waits for Enter or c; every other code is ignored. A terminal that went
-// away can give neither: the prompt ends as cancelled at once.
+// away can give neither: the prompt ends as cancelled at once. A port that
+// went away ends it too, with nothing more said.
 ResultCode AwaitAnswer(platform::Console& console) {
   for (;;) {
     if (console.Gone()) return Cancel();
     console.WaitForKey();
+    if (PortWentAway()) return kResultCancelled;
     if (console.Gone()) return Cancel();
     const int code = console.ReadKey();
     if (code == platform::kKeyEnter) return kResultOk;
@@ -36,8 +46,8 @@ ResultCode AwaitAnswer(platform::Console& console) {
 }  // namespace
 
 ResultCode PromptOperator(const std::string& instructions) {
-  // After a cancel nothing more is shown or asked.
-  if (CancelRequested) return kResultCancelled;
+  // After a cancel, or once the port is gone, nothing more is shown or asked.
+  if (RunAbandoned() || PortWentAway()) return kResultCancelled;
   // Key mode starts before the question shows, so that a key pressed the
   // moment it appears is neither echoed nor held in a half-typed line.
   platform::Console& console = platform::CurrentConsole();

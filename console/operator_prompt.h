@@ -8,7 +8,9 @@
 
 // Shows instructions and the Enter-or-cancel question, then waits for the
 // operator: 0 for Enter, kResultCancelled for c (CancelRequested is then set).
-// Without a console to answer, says so and returns as cancelled.
+// Without a console to answer, says so and returns as cancelled. When the
+// open port goes away meanwhile, returns kResultCancelled at once with
+// PortLost set.
 ResultCode PromptOperator(const std::string& instructions);
 
 #endif

@@ -16,3 +16,9 @@ std::string Printable(const std::string& bytes) {
   }
   return shown;
 }
+
+std::string ShownPortName(const std::string& portName) {
+  constexpr size_t kLongestShown = 80;
+  if (portName.size() <= kLongestShown) return Printable(portName);
+  return Printable(portName.substr(0, kLongestShown - 3)) + "...";
+}

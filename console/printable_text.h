@@ -9,4 +9,8 @@
 // they may be UTF-8.
 std::string Printable(const std::string& bytes);
 
+// A port name as the operator's messages show it: printable, and a path of
+// any length cut, so that one argument cannot flood the screen.
+std::string ShownPortName(const std::string& portName);
+
 #endif

@@ -48,7 +48,7 @@ bool IsSlowRegister(char letter) { return letter != '\0' && std::strchr("CHORX",
 int PollForEcho(int32_t port) {
   for (int poll = 0; poll < kEchoPolls; ++poll) {
     PortDrainOutput(port, 0, 0);
-    if (CancelRequested) return kPollCancelled;
+    if (RunAbandoned()) return kPollCancelled;
     platform::SleepMs(kPollMs);
     PortPoll(port, 0, 0);
     const int byte = PortGetByte(port);
@@ -66,7 +66,7 @@ int PollForReplyByte(int32_t port, int polls, int* used) {
     PortPoll(port, 0, 0);
     const int byte = PortGetByte(port);
     if (byte != kNoByte) return byte;
-    if (CancelRequested) return kPollCancelled;
+    if (RunAbandoned()) return kPollCancelled;
   }
   return kNoByte;
 }
@@ -79,7 +79,7 @@ ResultCode ReadReplyLine(int32_t port) {
   int stored = 0;
   int leadingPolls = 0;
   for (;;) {
-    if (CancelRequested) return kResultCancelled;
+    if (RunAbandoned()) return kResultCancelled;
     int used = 0;
     const int polls = stored == 0 ? kReplyPolls - leadingPolls : kReplyPolls;
     const int byte = polls > 0 ? PollForReplyByte(port, polls, &used) : kNoByte;
@@ -102,7 +102,7 @@ ResultCode ReadReplyLine(int32_t port) {
 void AdvanceSpinner() {
   const int position = SpinnerPos < kSpinnerLength ? SpinnerPos : 0;
   SpinnerPos = position + 1;
-  if (!CancelRequested) WriteOutput(std::string(1, kSpinner[position]) + "\r");
+  if (!RunAbandoned()) WriteOutput(std::string(1, kSpinner[position]) + "\r");
 }
 
 }  // namespace
@@ -130,7 +130,7 @@ ResultCode SendEchoed(int32_t port, const std::string& command) {
 ResultCode SendAndAwaitOk(int32_t port, const std::string& command) {
   const char letter = RegisterLetterOf(command);
   for (int attempt = 0; attempt < kOkAttempts; ++attempt) {
-    if (CancelRequested) return kResultCancelled;
+    if (RunAbandoned()) return kResultCancelled;
     if (SendEchoed(port, command) == kResultOk) {
       // Firmware v4.18 takes a write of H without ever saying OK.
       if (FirmwareIndex == kFirmwareV418 && letter == 'H') {
@@ -171,7 +171,7 @@ ResultCode SendSetting(int32_t port, const std::string& code) {
   ConsoleMessage("Sending: " + code);
   LogMessage("Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
   if (SendAndAwaitOk(port, command) == kResultOk) return kResultOk;
-  if (CancelRequested) return kResultCancelled;
+  if (RunAbandoned()) return kResultCancelled;
   return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
 }
 

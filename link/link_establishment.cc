@@ -9,6 +9,7 @@
 #include "link_state.h"
 #include "operator_prompt.h"
 #include "port_codes.h"
+#include "printable_text.h"
 #include "run_state.h"
 #include "serial_port.h"
 #include "settings_table.h"
@@ -57,39 +58,50 @@ int32_t ApplyCombination(int32_t port, const Combination& c) {
   return ConfigurePortFromLinkState(port);
 }
 
-// label + "19200 Parity:NONE Stopbits:One"
-std::string DescribeSetting(const char* label, const Combination& c) {
-  return label + std::string(BaudText(c)) + " Parity:" + DisplayText(kRegParity, c.parity) +
-         " Stopbits:" + DisplayText(kRegStopBits, c.stop);
-}
-
 // Up to `attempts` calls of "AT": 0 on the first OK, the cancelled result
 // once the operator has given up, otherwise the last failure.
 ResultCode AwaitAnswerToAt(int32_t port, int attempts) {
   ResultCode result = kResultNoAnswer;
   for (int attempt = 0; attempt < attempts; ++attempt) {
-    if (CancelRequested) return kResultCancelled;
+    if (RunAbandoned()) return kResultCancelled;
     result = SendAndAwaitOk(port, "AT\r");
     if (result == kResultOk) return kResultOk;
   }
   return result;
 }
 
+// No adapter can be reached through a port that runs none of the settings:
+// that is the port's problem, and no hardware reset of the adapter helps.
+ResultCode PortRefusedEverySetting(int32_t port, int32_t lastError) {
+  const std::string reason = PortErrorText(port);
+  ConsoleMessage(ShownPortName(PortNameOf(port)) + ": the port refused every line setting" +
+                 (reason.empty() ? "" : " (" + Printable(reason) + ")"));
+  return kResultLibraryError + lastError;
+}
+
 }  // namespace
 
 ResultCode ScanPortSettings(int32_t port) {
+  int32_t lastError = 0;
+  bool anyApplied = false;
   for (int position = 0; position < CombinationCount(); ++position) {
+    if (RunAbandoned()) return kResultCancelled;
     const Combination c = CombinationAt(position);
     const int32_t error = ApplyCombination(port, c);
     if (error != 0) {
+      // A setting the port refused, or would not keep, is never tried on
+      // the adapter.
       LogMessage("Error setting port characteristics Baud==>", BaudText(c), "",
                  kResultLibraryError + error, kDiagnosticLevel);
+      lastError = error;
       continue;
     }
-    LogMessage(DescribeSetting("Trying Baud:", c), "", "", 0, kDiagnosticLevel);
+    anyApplied = true;
+    LogMessage(DescribeLinkState("Trying Baud:"), "", "", 0, kDiagnosticLevel);
     const ResultCode answer = AwaitAnswerToAt(port, kScanAttempts);
     if (answer == kResultOk || answer == kResultCancelled) return answer;
   }
+  if (!anyApplied && !RunAbandoned()) return PortRefusedEverySetting(port, lastError);
   return LogMessage("Could not communicate with adapter", "", "", kResultNoSettingAnswered,
                     kDiagnosticLevel);
 }
@@ -102,6 +114,7 @@ ResultCode ResetAdapter(int32_t port) {
   // "ATZ0" at every setting, since the adapter's own is unknown; a reset
   // adapter then answers at 19200, NONE, One.
   for (int position = 0; position < CombinationCount(); ++position) {
+    if (RunAbandoned()) return kResultCancelled;
     const Combination c = CombinationAt(position);
     int32_t error = ApplyCombination(port, c);
     if (error != 0) {
@@ -127,12 +140,13 @@ ResultCode ConnectToAdapter(int32_t port) {
   ConsoleMessage("Connecting to device");
   const ResultCode firstScan = ScanPortSettings(port);
   if (firstScan != kResultOk) {
-    if (CancelRequested) return kResultCancelled;
+    if (RunAbandoned()) return kResultCancelled;
+    if (firstScan != kResultNoSettingAnswered) return firstScan;
     ConsoleMessage("Connection Failed");
     ConsoleMessage("Attempting to reset device. This may take a while....");
-    if (ResetAdapter(port) != kResultOk) return CancelRequested ? kResultCancelled : firstScan;
+    if (ResetAdapter(port) != kResultOk) return RunAbandoned() ? kResultCancelled : firstScan;
     const ResultCode secondScan = ScanPortSettings(port);
-    if (secondScan != kResultOk) return CancelRequested ? kResultCancelled : secondScan;
+    if (secondScan != kResultOk) return RunAbandoned() ? kResultCancelled : secondScan;
   }
   const ResultCode identified = IdentifyFirmware(port);
   if (identified != kResultOk) {
@@ -141,7 +155,6 @@ ResultCode ConnectToAdapter(int32_t port) {
       ConsoleMessage("The adapter did not report its firmware version");
     return identified;
   }
-  const Combination link{LinkBaudIndex, LinkParityIndex, LinkStopIndex};
-  ConsoleMessage(DescribeSetting("Connected at: Baudrate:", link));
+  ConsoleMessage(DescribeLinkState("Connected at: Baudrate:"));
   return kResultOk;
 }

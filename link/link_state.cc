@@ -13,3 +13,9 @@ int32_t ConfigurePortFromLinkState(int32_t port) {
   return PortConfigure(port, PortBaudCode(port, baudRate), LinkParityIndex, kPortDataBitsCode,
                        LinkStopIndex, kPortLastCode);
 }
+
+std::string DescribeLinkState(const std::string& label) {
+  return label + DisplayText(kRegBaudRate, LinkBaudIndex) +
+         " Parity:" + DisplayText(kRegParity, LinkParityIndex) +
+         " Stopbits:" + DisplayText(kRegStopBits, LinkStopIndex);
+}

@@ -10,6 +10,7 @@
 
 #include "clock.h"
 #include "port_codes.h"
+#include "run_state.h"
 #include "serial_device.h"
 
 namespace {
@@ -26,6 +27,7 @@ constexpr int kReadChunk = 256;
 constexpr size_t kMaxPorts = 8;
 
 struct OpenPort {
+  std::string name;
   std::unique_ptr<platform::SerialDevice> device;
   ReceiveHook hook = nullptr;
   std::deque<uint8_t> input;
@@ -40,13 +42,27 @@ OpenPort* FindPort(int32_t handle) {
   return openPorts[handle].get();
 }
 
+// A device that has gone away is never asked again, and the whole run
+// gives up: nothing can succeed on it any more.
+void MarkGone(OpenPort& port) {
+  port.gone = true;
+  PortLost = 1;
+}
+
+// After an operation that cannot report failure: whether the device went
+// away during it.
+int32_t CheckGone(OpenPort& port) {
+  if (!port.gone && port.device->Gone()) MarkGone(port);
+  return port.gone ? kPortErrorDeviceGone : 0;
+}
+
 // Reads what the device has within timeoutMs, shows it to the hook and
 // returns the count (0 when nothing, or when the device is gone).
 int TakeFromDevice(int32_t handle, OpenPort& port, uint8_t* buffer, int capacity, int timeoutMs) {
   if (port.gone || capacity <= 0) return 0;
   const int count = port.device->Read(buffer, capacity, timeoutMs);
   if (count < 0) {
-    port.gone = true;
+    MarkGone(port);
     return 0;
   }
   if (count > 0 && port.hook != nullptr) port.hook(handle, count, buffer);
@@ -81,14 +97,28 @@ int32_t PortOpen(const char* portName, int32_t /*inputSize*/, int32_t /*outputSi
   std::unique_ptr<platform::SerialDevice> device = platform::OpenSerialDevice(portName, &error);
   if (device == nullptr) return error < 0 ? error : kPortOpenFailed;
   openPorts[slot] = std::make_unique<OpenPort>();
+  openPorts[slot]->name = portName;
   openPorts[slot]->device = std::move(device);
+  platform::SetWatchedDevice(openPorts[slot]->device.get());
   return static_cast<int32_t>(slot);
 }
 
 int32_t PortClose(int32_t handle) {
-  if (FindPort(handle) == nullptr) return kPortErrorBadHandle;
+  OpenPort* port = FindPort(handle);
+  if (port == nullptr) return kPortErrorBadHandle;
+  if (platform::WatchedDevice() == port->device.get()) platform::SetWatchedDevice(nullptr);
   openPorts[handle].reset();
   return 0;
+}
+
+std::string PortNameOf(int32_t handle) {
+  OpenPort* port = FindPort(handle);
+  return port == nullptr ? "" : port->name;
+}
+
+std::string PortErrorText(int32_t handle) {
+  OpenPort* port = FindPort(handle);
+  return port == nullptr ? "" : port->device->LastErrorText();
 }
 
 int32_t PortSetReceiveHook(int32_t handle, ReceiveHook hook) {
@@ -118,11 +148,14 @@ int32_t PortConfigure(int32_t handle, int32_t baudCode, int32_t parity, int32_t 
   if (dataBitsCode != kPortDataBitsCode || lastCode != kPortLastCode) {
     return kPortErrorBadFraming;
   }
+  if (port->gone) return kPortErrorDeviceGone;
   platform::LineSettings settings;
   settings.baud = kPortBaudRates[rateIndex];
   settings.parity = static_cast<platform::Parity>(parity);
   settings.stopBits = static_cast<platform::StopBits>(stopBits);
-  return port->device->Configure(settings);
+  const int32_t error = port->device->Configure(settings);
+  if (error == kPortErrorDeviceGone) MarkGone(*port);
+  return error;
 }
 
 int32_t PortPurgeInput(int32_t handle) {
@@ -130,7 +163,7 @@ int32_t PortPurgeInput(int32_t handle) {
   if (port == nullptr) return kPortErrorBadHandle;
   port->input.clear();
   if (!port->gone) port->device->DiscardInput();
-  return 0;
+  return CheckGone(*port);
 }
 
 int32_t PortPutByte(int32_t handle, int32_t byte) {
@@ -138,7 +171,7 @@ int32_t PortPutByte(int32_t handle, int32_t byte) {
   if (port == nullptr) return kPortErrorBadHandle;
   if (port->gone) return kPortErrorDeviceGone;
   port->device->Write(static_cast<uint8_t>(byte & 0xFF));
-  return 0;
+  return CheckGone(*port);
 }
 
 int32_t PortDrainOutput(int32_t handle, int32_t, int32_t) {
@@ -146,7 +179,7 @@ int32_t PortDrainOutput(int32_t handle, int32_t, int32_t) {
   if (port == nullptr) return kPortErrorBadHandle;
   if (port->gone) return kPortErrorDeviceGone;
   port->device->DrainOutput();
-  return 0;
+  return CheckGone(*port);
 }
 
 int32_t PortPoll(int32_t handle, int32_t, int32_t) {

@@ -2,6 +2,7 @@
 #define VOSTREL_LINK_SERIAL_PORT_H
 
 #include <cstdint>
+#include <string>
 
 #include "port_errors.h"
 
@@ -27,6 +28,11 @@ using ReceiveHook = void (*)(int32_t context, int32_t count, const uint8_t* byte
 int32_t PortOpen(const char* portName, int32_t inputSize, int32_t outputSize);
 // Puts the device's settings back as they were before PortOpen and closes it.
 int32_t PortClose(int32_t handle);
+// The name the port was opened with ("COM3", "/dev/ttyUSB0"); empty for a
+// handle that is not open.
+std::string PortNameOf(int32_t handle);
+// The system's own words for the port's last failure, or empty.
+std::string PortErrorText(int32_t handle);
 // A null hook stops the reports.
 int32_t PortSetReceiveHook(int32_t handle, ReceiveHook hook);
 // The code PortConfigure takes for a baud rate (1200 to 230400); code 8 is
@@ -34,7 +40,8 @@ int32_t PortSetReceiveHook(int32_t handle, ReceiveHook hook);
 int32_t PortBaudCode(int32_t handle, int32_t baudRate);
 // parity: 0 none, 1 odd, 2 even; stopBits: 0 one, 1 two; dataBitsCode and
 // lastCode are the fixed values 3 (8 data bits) and 4 (no flow control).
-// Returns 0 or an error number.
+// Returns 0 when the port runs exactly this setting (it is read back), or
+// an error number: kPortErrorUnsupported when the device kept another.
 int32_t PortConfigure(int32_t handle, int32_t baudCode, int32_t parity, int32_t dataBitsCode,
                       int32_t stopBits, int32_t lastCode);
 // Drops every byte received so far, buffered or still in the device.

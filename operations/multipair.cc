@@ -72,7 +72,7 @@ ResultCode ReadMaster(int32_t port, MultipairRun* run) {
 // terminal.
 ResultCode ReadSlaveName(int32_t port, std::string* name) {
   const ResultCode read = QueryRegister(port, kRegName);
-  if (CancelRequested) return kResultCancelled;
+  if (RunAbandoned()) return kResultCancelled;
   *name = read == kResultOk ? Printable(LastReply()) : "";
   return kResultOk;
 }

@@ -41,7 +41,7 @@ std::string InstructionBlock(size_t stars, std::initializer_list<std::string> li
 }
 
 ResultCode FailUnlessCancelled(const std::string& message, ResultCode result) {
-  if (CancelRequested) return kResultCancelled;
+  if (RunAbandoned()) return kResultCancelled;
   ConsoleMessage(message);
   return result;
 }

@@ -8,6 +8,7 @@
 #include "diagnostic_log.h"
 #include "link_establishment.h"
 #include "link_state.h"
+#include "printable_text.h"
 #include "run_state.h"
 #include "serial_port.h"
 #include "settings_table.h"
@@ -28,31 +29,63 @@ bool IsDue(int index) {
   return (setting.flags & due) == due && setting.current >= 0 && setting.current < setting.count;
 }
 
+// K, L and M are the host port's setting too. For one of them, sets its
+// LinkState field to the register's chosen value and returns the label of
+// its diagnostic line; nullptr for any other register.
+const char* SetLinkField(int index) {
+  const int32_t choice = SettingsTable[index].current;
+  switch (index) {
+    case kRegStopBits:
+      LinkStopIndex = static_cast<uint16_t>(choice);
+      return "ProgramDevice(Port Characteristics==>Stopbit:";
+    case kRegBaudRate: LinkBaudIndex = choice; return "ProgramDevice(Port Characteristics==>Baud:";
+    case kRegParity:
+      LinkParityIndex = static_cast<uint16_t>(choice);
+      return "ProgramDevice(Port Characteristics==>Parity:";
+    default: return nullptr;
+  }
+}
+
 // The host port follows the adapter's new stop bits, baud rate or parity at
 // once, so that the next command reaches it; LinkState stays equal to the
 // port.
 ResultCode FollowWithHostPort(int32_t port, int index) {
-  const int32_t choice = SettingsTable[index].current;
-  const char* failureMessage = nullptr;
-  switch (index) {
-    case kRegStopBits:
-      LinkStopIndex = static_cast<uint16_t>(choice);
-      failureMessage = "ProgramDevice(Port Characteristics==>Stopbit:";
-      break;
-    case kRegBaudRate:
-      LinkBaudIndex = choice;
-      failureMessage = "ProgramDevice(Port Characteristics==>Baud:";
-      break;
-    case kRegParity:
-      LinkParityIndex = static_cast<uint16_t>(choice);
-      failureMessage = "ProgramDevice(Port Characteristics==>Parity:";
-      break;
-    default: return kResultOk;
-  }
+  const char* failureMessage = SetLinkField(index);
+  if (failureMessage == nullptr) return kResultOk;
   const int32_t error = ConfigurePortFromLinkState(port);
   if (error == 0) return kResultOk;
-  LogMessage(failureMessage, DisplayText(index, choice), ")", PlusLibraryBase(error), 5);
+  LogMessage(failureMessage, DisplayText(index, SettingsTable[index].current), ")",
+             PlusLibraryBase(error), 5);
   return PlusLibraryBase(error);
+}
+
+// Before anything is written, the host port tries every setting the writes
+// will take it through: once the adapter has said OK to a setting the port
+// cannot run, nothing could reach it from this port again. The port is put
+// back to the link's setting afterwards; no byte goes out.
+ResultCode CheckHostPortCanFollow(int32_t port) {
+  const int32_t linkBaud = LinkBaudIndex;
+  const uint16_t linkParity = LinkParityIndex, linkStop = LinkStopIndex;
+  int32_t error = 0;
+  bool tried = false;
+  for (int index = 0; index < kRegisterCount && error == 0; ++index) {
+    if (!IsDue(index) || SetLinkField(index) == nullptr) continue;
+    tried = true;
+    error = ConfigurePortFromLinkState(port);
+  }
+  const std::string refused = DescribeLinkState("the port cannot run at Baudrate:");
+  LinkBaudIndex = linkBaud;
+  LinkParityIndex = linkParity;
+  LinkStopIndex = linkStop;
+  if (!tried) return kResultOk;
+  const int32_t back = ConfigurePortFromLinkState(port);
+  if (error == 0) error = back;
+  if (error == 0) return kResultOk;
+  if (RunAbandoned()) return kResultCancelled;
+  const std::string reason = PortErrorText(port);
+  ConsoleMessage(ShownPortName(PortNameOf(port)) + ": " + refused +
+                 (reason.empty() ? "" : " (" + Printable(reason) + ")"));
+  return kResultLibraryError + error;
 }
 
 // Auto Connection Mode is written only into an adapter that answers, now,
@@ -61,7 +94,7 @@ ResultCode CheckRoleForAutoConnect(int32_t port, bool* write) {
   ConsoleMessage("Validating adapter Role for autoconnect");
   const ResultCode read = QueryRegister(port, kRegRole);
   if (read != kResultOk) {
-    if (CancelRequested) return kResultCancelled;
+    if (RunAbandoned()) return kResultCancelled;
     ConsoleMessage("Error getting ROLE for AUTOCONNECT");
     return read;
   }
@@ -75,7 +108,7 @@ ResultCode WriteRegister(int32_t port, int index) {
   platform::SleepMs(kPauseBeforeWriteMs);
   const ResultCode sent = SendSetting(port, entry.command);
   if (sent == kResultOk) return FollowWithHostPort(port, index);
-  if (CancelRequested) return kResultCancelled;
+  if (RunAbandoned()) return kResultCancelled;
   LogMessage("ProgramDevice(SendCommand Error:", entry.display, ")", PlusLibraryBase(sent), 5);
   ConsoleMessage(std::string("Error sending command to adapter=>") + entry.command);
   return sent;
@@ -91,6 +124,8 @@ ResultCode ProgramAdapter(int32_t port) {
 }
 
 ResultCode WriteChangedRegisters(int32_t port) {
+  const ResultCode followable = CheckHostPortCanFollow(port);
+  if (followable != kResultOk) return followable;
   ConsoleMessage("Programming Device");
   for (int index = 0; index < kRegisterCount; ++index) {
     if (!IsDue(index)) continue;

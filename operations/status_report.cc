@@ -49,7 +49,7 @@ ResultCode ShowStatus(int32_t port) {
 
   bool someReadFailed = false;
   for (int index = 0; index < kRegisterCount; ++index) {
-    if (CancelRequested) return kResultCancelled;
+    if (RunAbandoned()) return kResultCancelled;
     const SettingDescriptor& setting = SettingsTable[index];
     if (!(setting.flags & SettingShown)) continue;
     // Auto Connection Mode only means something on a master.
@@ -71,6 +71,6 @@ ResultCode ShowStatus(int32_t port) {
     ConsoleMessage(setting.label + value);
     if (!decoded) LogMessage(setting.letter, " Command. Received=> ", Printable(LastReply()), 0, 5);
   }
-  if (CancelRequested) return kResultCancelled;
+  if (RunAbandoned()) return kResultCancelled;
   return someReadFailed ? kResultNoAnswer : kResultOk;
 }

@@ -1,6 +1,7 @@
 #include "console_keys.h"
 
 #include "clock.h"
+#include "serial_device.h"
 
 namespace platform {
 
@@ -9,7 +10,8 @@ constexpr int kKeyPollMs = 20;
 }  // namespace
 
 void Console::WaitForKey() {
-  while (!KeyAvailable()) SleepMs(kKeyPollMs);
+  SerialDevice* port = WatchedDevice();
+  while (!KeyAvailable() && !(port != nullptr && port->Gone())) SleepMs(kKeyPollMs);
 }
 
 }  // namespace platform

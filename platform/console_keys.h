@@ -26,9 +26,10 @@ class Console {
   // BeginKeys/EndKeys. A terminal that goes away (hang-up) reports a key
   // and reads as c, so that a waiting prompt ends as cancelled.
   virtual int ReadKey() = 0;
-  // Returns once KeyAvailable() would be true (a gone terminal counts).
-  // This default looks every 20 ms; a console that can sleep until the
-  // terminal has input does so instead.
+  // Returns once KeyAvailable() would be true (a gone terminal counts), or
+  // once the watched port (serial_device.h) has gone away. This default
+  // looks every 20 ms; a console that can sleep until the terminal has
+  // input or the port hangs up does so instead.
   virtual void WaitForKey();
   // True once the terminal has gone away (hung up): nothing more can come
   // from it. This default never notices.

@@ -15,6 +15,7 @@ int32_t LinkBaudIndex = 0;
 uint16_t LinkParityIndex = 0;
 uint16_t LinkStopIndex = 0;
 int32_t CancelRequested = 0;
+int32_t PortLost = 0;
 int32_t RoleIsSlave = 1;
 
 void ResetRunState() {
@@ -28,5 +29,6 @@ void ResetRunState() {
   LinkParityIndex = 0;
   LinkStopIndex = 0;
   CancelRequested = 0;
+  PortLost = 0;
   RoleIsSlave = 1;
 }

@@ -42,6 +42,15 @@ extern uint16_t LinkStopIndex;
 // a run. Every routine that prints or loops checks it and unwinds silently.
 extern int32_t CancelRequested;
 
+// Set once the open port has gone away (a cable pulled out, the device hung
+// up); never cleared during a run. Nothing can succeed on it again, so the
+// run unwinds as after a cancel, and the front end says what happened.
+extern int32_t PortLost;
+
+// The run is being given up: every routine that prints or loops checks this
+// and returns at once without a word.
+inline bool RunAbandoned() { return CancelRequested != 0 || PortLost != 0; }
+
 // Nonzero (1 at start) until a Role reply decodes to master.
 extern int32_t RoleIsSlave;
 

@@ -84,9 +84,14 @@ bool PosixConsole::KeyAvailable() {
 }
 
 void PosixConsole::WaitForKey() {
+  SerialDevice* port = WatchedDevice();
+  const int portFd = port != nullptr ? port->PollDescriptor() : -1;
   while (fd_ >= 0 && !KeyAvailable()) {
-    pollfd input{fd_, POLLIN, 0};
-    if (poll(&input, 1, -1) < 0 && errno != EINTR) gone_ = true;
+    if (port != nullptr && port->Gone()) return;
+    // The port is watched for its hang-up alone: a cable pulled out while
+    // the operator reads ends the prompt at once.
+    pollfd watched[2] = {{fd_, POLLIN, 0}, {portFd, 0, 0}};
+    if (poll(watched, portFd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) gone_ = true;
   }
 }
 

@@ -22,9 +22,10 @@ class PosixConsole : public Console {
   void EndKeys() override;
   bool KeyAvailable() override;
   int ReadKey() override;
-  // Sleeps in poll() until the terminal has input or hangs up: no wake-ups
-  // while the operator reads the instructions. Signals interrupt it; their
-  // handlers put the terminal back (or into key mode again after fg).
+  // Sleeps in poll() until the terminal has input or hangs up, or the
+  // watched port hangs up: no wake-ups while the operator reads the
+  // instructions. Signals interrupt it; their handlers put the terminal
+  // back (or into key mode again after fg).
   void WaitForKey() override;
   bool Gone() override { return gone_; }
 

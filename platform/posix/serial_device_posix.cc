@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -44,6 +45,10 @@ bool SpeedFor(int baud, speed_t* speed) {
     default: return false;
   }
 }
+
+// The errors a port call gives once the device itself is gone: a USB
+// adapter unplugged (the tty is hung up: EIO), or removed under us.
+bool MeansDeviceGone(int error) { return error == EIO || error == ENODEV || error == ENXIO; }
 
 // Unix98 pseudo-terminal slaves (/dev/pts/N) have the majors 136 to 143.
 bool IsPseudoTerminal(int fd) {
@@ -120,10 +125,11 @@ class PosixSerialDevice : public SerialDevice {
   }
 
   int Configure(const LineSettings& settings) override {
+    if (gone_) return kPortErrorDeviceGone;
     speed_t speed = B0;
     if (!SpeedFor(settings.baud, &speed)) return kPortErrorBadBaudCode;
     termios line{};
-    if (tcgetattr(fd_, &line) != 0) return kPortErrorRefused;
+    if (tcgetattr(fd_, &line) != 0) return Failed(errno);
     line.c_iflag &=
         ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
     line.c_oflag &= ~OPOST;
@@ -140,16 +146,39 @@ class PosixSerialDevice : public SerialDevice {
     if (tcsetattr(fd_, TCSANOW, &line) != 0) {
       // A pseudo-terminal has no parity: its driver clears PARENB after
       // applying everything else, and the C library then reports EINVAL.
-      if (!(errno == EINVAL && pseudoTerminal_)) return kPortErrorRefused;
+      if (!(errno == EINVAL && pseudoTerminal_)) return Failed(errno);
     }
-    return 0;
+    // A driver keeps a rate its clock cannot make, or a setting it lacks,
+    // without an error: only the settings read back tell.
+    termios applied{};
+    if (tcgetattr(fd_, &applied) != 0) return Failed(errno);
+    lastError_ = 0;
+    // A pseudo-terminal drops the parity and the character size; a real
+    // device must keep them.
+    const tcflag_t framing = pseudoTerminal_ ? CSTOPB : (CSIZE | PARENB | PARODD | CSTOPB);
+    const bool kept = cfgetospeed(&applied) == speed && cfgetispeed(&applied) == speed &&
+                      (applied.c_cflag & framing) == (line.c_cflag & framing);
+    return kept ? 0 : kPortErrorUnsupported;
   }
 
-  bool Gone() override { return gone_; }
+  std::string LastErrorText() const override {
+    return lastError_ == 0 ? std::string() : std::strerror(lastError_);
+  }
+
+  bool Gone() override {
+    if (gone_) return true;
+    // A hung-up terminal reports POLLHUP (or POLLERR) whatever was asked.
+    pollfd device{fd_, 0, 0};
+    if (poll(&device, 1, 0) > 0 && (device.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      gone_ = true;
+    }
+    return gone_;
+  }
+
   int PollDescriptor() const override { return fd_; }
 
   void DiscardInput() override {
-    if (!gone_) tcflush(fd_, TCIFLUSH);
+    if (!gone_ && tcflush(fd_, TCIFLUSH) != 0) Failed(errno);
   }
 
   void Write(uint8_t byte) override {
@@ -159,6 +188,7 @@ class PosixSerialDevice : public SerialDevice {
       if (written == 1) return;
       if (written < 0 && errno == EINTR) continue;
       if (written < 0 && errno != EAGAIN) {
+        lastError_ = errno;
         gone_ = true;
         return;
       }
@@ -173,7 +203,7 @@ class PosixSerialDevice : public SerialDevice {
   }
 
   void DrainOutput() override {
-    if (!gone_) tcdrain(fd_);
+    if (!gone_ && tcdrain(fd_) != 0) Failed(errno);
   }
 
   int Read(uint8_t* buffer, int capacity, int timeoutMs) override {
@@ -192,6 +222,7 @@ class PosixSerialDevice : public SerialDevice {
           if (remaining == 0) return 0;
           continue;
         }
+        if (count < 0) lastError_ = errno;
       }
       // Hang-up, EIO or ENXIO: the device was unplugged or its other end
       // closed.
@@ -201,10 +232,19 @@ class PosixSerialDevice : public SerialDevice {
   }
 
  private:
+  // Keeps the reason for LastErrorText; an error that means the device has
+  // gone marks it so. Returns the error number Configure reports.
+  int Failed(int error) {
+    lastError_ = error;
+    if (MeansDeviceGone(error)) gone_ = true;
+    return gone_ ? kPortErrorDeviceGone : kPortErrorRefused;
+  }
+
   const int fd_;
   const termios original_;
   const bool pseudoTerminal_;
   bool gone_ = false;
+  int lastError_ = 0;
 };
 
 std::unique_ptr<SerialDevice> Refuse(int fd, int code, int* error) {

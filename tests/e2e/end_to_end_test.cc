@@ -49,7 +49,7 @@ std::vector<std::string> Words(const std::string& text, const std::string& devic
 }
 
 // What the operator or the world does during a run, step by step: wait for
-// the "prompt", the "link" report or the "writing" of N; type "enter", "c"
+// the "prompt", the "scan", the "link" report or the "writing" of N; type "enter", "c"
 // or Ctrl-Z ("^Z"); have adapter-sim "vanish", "unplug", press the
 // "reset-button" or "plug NAME"; or send a signal by its name ("INT").
 void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& sim) {
@@ -57,6 +57,7 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
   for (size_t next = 0; next < words.size(); ++next) {
     const std::string& step = words[next];
     const char* awaited = step == "prompt"    ? e2e::kPromptLine
+                          : step == "scan"    ? "Connecting to device"
                           : step == "link"    ? "Connected at:"
                           : step == "writing" ? "Sending: N=X"
                                               : nullptr;
@@ -168,6 +169,8 @@ TEST(EndToEnd, MultipairThreeSlavesThenConnectAndDisconnect) {
 
 const std::string kStatusEnd = "PIN: 1234\r\nResult Codes: On\r\nEscape Mode: Disabled\r\n";
 const std::string kGone = ": the port went away during the run\r\n";
+const std::string kSlaves =
+    "--plugged none --adapter M --pin 5678 --adapter S1 --name Slave01 --adapter S2";
 
 struct Scenario {
   const char* name;
@@ -205,6 +208,11 @@ const Scenario kScenarios[] = {
     {"VanishesInProgram", "", "-nX -p1234 DEV program", "writing vanish", 4, kGone},
     {"VanishesInPair", "", "DEV pair", "prompt enter link vanish", 4, kGone},
     {"VanishesInReset", "", "DEV reset", "prompt vanish enter", 4, kGone},
+    // No other setting is tried, no reset dialogue; a waiting prompt ends.
+    {"VanishesInTheScan", "--baud 230400 --parity even --stop two", "DEV status", "scan vanish", 4,
+     kGone},
+    {"VanishesAtAMultipairPrompt", kSlaves, "DEV multipair",
+     "prompt plug M enter prompt plug S1 enter prompt vanish", 4, kGone},
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }

@@ -39,13 +39,14 @@ std::vector<Dialogue> ReadDialogues() {
     } else if (keyword == "step" && !words.empty()) {
       std::string hands;
       for (size_t i = 0; i + 1 < words.size(); ++i) hands += (i > 0 ? " " : "") + words[i];
-      dialogue.steps.push_back({hands, words.back() == "enter" ? "\r" : words.back()});
+      const std::string& keys = words.back();
+      dialogue.steps.push_back({hands, keys == "enter" ? "\r" : keys == "nothing" ? "" : keys});
     } else if (keyword == "exit") {
       dialogue.exitStatus = number;
     } else if (keyword == "record") {
       dialogue.record = ReadGolden(first);
     } else if (keyword == "refused-baud") {
-      dialogue.faults.refusedBaud = number;
+      dialogue.faults.refusedBaud = first == "all" ? -1 : number;
     } else if (keyword == "vanish-after") {
       dialogue.faults.vanishAfterWrites = number;
     } else if (keyword == "no-console") {

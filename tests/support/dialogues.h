@@ -13,8 +13,8 @@
 // bytes there.
 
 // What the operator does at one prompt: first the hands (an adapter-sim
-// bench command such as "plug B" or "reset-button", or nothing), then the
-// keys ("\r" for Enter, "c" to cancel).
+// bench command such as "plug B", "reset-button" or "vanish", or nothing),
+// then the keys ("\r" for Enter, "c" to cancel, none for "nothing").
 struct OperatorStep {
   std::string hands;
   std::string keys;
@@ -22,7 +22,7 @@ struct OperatorStep {
 
 // Faults of the cable between the host port and the bench.
 struct LineFaults {
-  int refusedBaud = 0;         // the port refuses to run at this rate
+  int refusedBaud = 0;         // the port refuses to run at this rate; -1 at every rate
   int vanishAfterWrites = -1;  // the port goes away once this many bytes went out
 };
 

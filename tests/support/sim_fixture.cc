@@ -17,9 +17,12 @@ class FaultyLine : public platform::SerialDevice {
   FaultyLine(std::unique_ptr<platform::SerialDevice> inner, const LineFaults& faults)
       : inner_(std::move(inner)), faults_(faults) {}
   int Configure(const platform::LineSettings& settings) override {
-    if (Gone() || settings.baud == faults_.refusedBaud) return kPortErrorRefused;
-    return inner_->Configure(settings);
+    if (Gone()) return kPortErrorDeviceGone;
+    refused_ = faults_.refusedBaud == -1 || settings.baud == faults_.refusedBaud;
+    return refused_ ? kPortErrorRefused : inner_->Configure(settings);
   }
+  // What a driver says when it refuses a setting.
+  std::string LastErrorText() const override { return refused_ ? "Invalid argument" : ""; }
   void DiscardInput() override { inner_->DiscardInput(); }
   void Write(uint8_t byte) override {
     if (Gone()) return;
@@ -31,13 +34,15 @@ class FaultyLine : public platform::SerialDevice {
     return Gone() ? -1 : inner_->Read(buffer, capacity, timeoutMs);
   }
   bool Gone() override {
-    return faults_.vanishAfterWrites >= 0 && writes_ >= faults_.vanishAfterWrites;
+    return inner_->Gone() ||
+           (faults_.vanishAfterWrites >= 0 && writes_ >= faults_.vanishAfterWrites);
   }
 
  private:
   std::unique_ptr<platform::SerialDevice> inner_;
   const LineFaults& faults_;
   int writes_ = 0;
+  bool refused_ = false;
 };
 
 }  // namespace
@@ -67,6 +72,7 @@ void SimulatedAdapterTest::SetUpBench(const std::vector<std::string>& simOptions
 void SimulatedAdapterTest::Hands(const std::string& action) {
   if (action.rfind("plug ", 0) == 0) return bench_.Plug(action.substr(5));
   if (action == "unplug") return bench_.Unplug();
+  if (action == "vanish") return bench_.Vanish();
   ASSERT_EQ(action, "reset-button");
   bench_.PressResetButton();
 }

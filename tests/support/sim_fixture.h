@@ -23,7 +23,7 @@ class SimulatedAdapterTest : public ::testing::Test, protected RunSandbox {
   // adapters named anew replace theirs).
   void SetUpBench(const std::vector<std::string>& simOptions);
   // What the operator's hands do, in adapter-sim's words: "plug B",
-  // "unplug", "reset-button".
+  // "unplug", "reset-button", "vanish".
   void Hands(const std::string& action);
   // Runs the whole program for these arguments, as main does; returns its
   // exit status.
