@@ -9,6 +9,9 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
   # The Windows build: cross compiler, GoogleTest sources, and Wine to run it.
   g++-mingw-w64-x86-64-posix googletest wine wine64
+  # The guest on real serial drivers: QEMU, and busybox and cpio for its
+  # initramfs (the kernel is downloaded as a package, not installed).
+  qemu-system-x86 busybox-static cpio
   # scdoc turns the manual pages' sources into roff; man-db and groff render
   # them for the install test and the Windows package's text manual.
   scdoc man-db groff-base)

@@ -4,8 +4,9 @@
 # report; meanwhile cross-builds the Windows programs in build-win/ and runs
 # their unit tests and end-to-end scenarios under Wine, and builds the fuzz
 # targets with clang in build-fuzz/ and runs each for a bounded time from its
-# seed corpus. With --quick: the unit tests of the normal build only, for the
-# edit loop.
+# seed corpus; and runs the normal build's program on real kernel serial
+# drivers in a Linux guest under QEMU. With --quick: the unit tests of the
+# normal build only, for the edit loop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,6 +59,12 @@ fuzz_part() {
   return $failed
 }
 
+# The program in a Linux guest on the 8250 and FTDI USB-serial drivers; a
+# few guests at a time, since each boots on an emulated processor.
+guest_part() {
+  ctest --test-dir build --output-on-failure -L guest -j 3 --timeout 600
+}
+
 variants=(build build-asan)
 [ $quick = yes ] && variants=(build)
 for variant in "${variants[@]}"; do
@@ -74,21 +81,24 @@ fi
 
 # The two builds' tests, the Windows part and the fuzzers run side by side:
 # the end-to-end tests mostly sleep through the adapter's real-time pauses.
-mkdir -p build-win build-fuzz
-parts=(build build-asan build-win build-fuzz)
+mkdir -p build-win build-fuzz build/guest
+logs=(build/test-run.log build-asan/test-run.log build-win/test-run.log build-fuzz/test-run.log
+  build/guest/test-run.log)
 pids=()
 for variant in build build-asan; do
-  ctest --test-dir "$variant" --output-on-failure -j 8 --timeout 600 >"$variant/test-run.log" 2>&1 &
+  ctest --test-dir "$variant" --output-on-failure -LE guest -j 8 --timeout 600 >"$variant/test-run.log" 2>&1 &
   pids+=($!)
 done
 windows_part >build-win/test-run.log 2>&1 &
 pids+=($!)
 fuzz_part >build-fuzz/test-run.log 2>&1 &
 pids+=($!)
+guest_part >build/guest/test-run.log 2>&1 &
+pids+=($!)
 failed=0
-for i in "${!parts[@]}"; do
+for i in "${!logs[@]}"; do
   wait "${pids[$i]}" || failed=1
-  echo "== ${parts[$i]} tests"
-  cat "${parts[$i]}/test-run.log"
+  echo "== ${logs[$i]%/test-run.log} tests"
+  cat "${logs[$i]}"
 done
 exit $failed

@@ -1,9 +1,11 @@
-/* Test-only helper, loaded into the program under test with LD_PRELOAD.
+/* Test-only helper, loaded with LD_PRELOAD into the program under test, or
+ * into the emulator that carries a guest's serial line to the pty.
  * A pseudo-terminal has no parity: its driver drops PARENB, so the simulated
  * adapter on the master side could not tell what parity the host chose.
- * PARODD and CMSPAR survive, so whenever the program enables parity this
- * also sets CMSPAR: the adapter reads odd from PARODD, even from CMSPAR
- * alone. Nothing else is changed. */
+ * PARODD and CMSPAR survive, so whenever parity is enabled this also sets
+ * CMSPAR, and clears it otherwise (the emulator edits the settings it read
+ * back and never clears CMSPAR itself): the adapter reads odd from PARODD,
+ * even from CMSPAR alone. Nothing else is changed. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <string.h>
@@ -17,10 +19,12 @@ int tcsetattr(int fd, int optionalActions, const struct termios* settings) {
     void* symbol = dlsym(RTLD_NEXT, "tcsetattr");
     memcpy(&next, &symbol, sizeof next);
   }
-  if (settings != NULL && (settings->c_cflag & PARENB)) {
-    struct termios marked = *settings;
+  if (settings == NULL) return next(fd, optionalActions, settings);
+  struct termios marked = *settings;
+  if (settings->c_cflag & PARENB) {
     marked.c_cflag |= CMSPAR;
-    return next(fd, optionalActions, &marked);
+  } else {
+    marked.c_cflag &= ~(tcflag_t)CMSPAR;
   }
-  return next(fd, optionalActions, settings);
+  return next(fd, optionalActions, &marked);
 }
