@@ -84,7 +84,7 @@ boot_guest() {
   cat "$work/console.out" >"$work/console.log" &
   cat "$work/monitor.out" >"$work/monitor.log" &
   exec 7>"$work/console.in" 8>"$work/monitor.in"
-  await_console "==READY" 0 60000 || fail "the guest did not boot: $(cat "$work/qemu.log")"
+  await_console "==READY" 0 120000 || fail "the guest did not boot: $(cat "$work/qemu.log")"
   grep -q "/dev/ttyS1 /dev/ttyUSB0" "$work/console.log" || fail "the guest has not both ports"
   echo "guest booted in $(( $(now_ms) - started )) ms"
 }

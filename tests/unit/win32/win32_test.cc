@@ -117,7 +117,8 @@ TEST(Win32ClockTest, TwentyMillisecondPausesLastTwentyMillisecondsAndDoNotSpin) 
     for (int i = 0; i < kPauses; ++i) platform::PauseWith(method, 20);
     const int64_t elapsed = platform::OsMonotonicMs() - start, cpu = ProcessCpuMs() - cpuBefore;
     EXPECT_GE(elapsed, kPauses * 20) << static_cast<int>(method);
-    EXPECT_LE(elapsed, kPauses * 22) << static_cast<int>(method);
+    // Room for a machine busy with other tests, but not for 31 ms pauses.
+    EXPECT_LE(elapsed, kPauses * 27) << static_cast<int>(method);
     EXPECT_LT(cpu * 10, elapsed) << cpu << " ms CPU";
   }
 }
