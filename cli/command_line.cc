@@ -17,16 +17,20 @@
 #include "programming.h"
 #include "run_state.h"
 #include "serial_port.h"
+#include "status_json.h"
 #include "status_report.h"
 #include "text_compare.h"
 #include "usage_text.h"
 
 namespace {
 
+using CommandRoutine = ResultCode (*)(int32_t port, const std::string& argument);
+
 struct Command {
   const char* word;
-  ResultCode (*routine)(int32_t port, const std::string& argument);
-  const char* successLine;  // printed with "\n" when the routine returns 0
+  CommandRoutine routine;
+  const char* successLine;               // printed with "\n" when the routine returns 0
+  CommandRoutine jsonRoutine = nullptr;  // with --json; nullptr: the command has no such form
 };
 
 // Most commands take no argument and ignore one that is given.
@@ -37,7 +41,7 @@ ResultCode IgnoringArgument(int32_t port, const std::string&) {
 
 // Matched in this order, case-insensitively.
 const Command kCommands[] = {
-    {"status", IgnoringArgument<ShowStatus>, nullptr},
+    {"status", IgnoringArgument<ShowStatus>, nullptr, IgnoringArgument<ShowStatusAsJson>},
     {"pair", IgnoringArgument<PairAdapters>, "Devices Paired"},
     {"program", IgnoringArgument<ProgramAdapter>, "Device Programmed"},
     {"reset", IgnoringArgument<ResetAdapter>, "Device Resetted"},
@@ -78,7 +82,7 @@ int32_t OpenPort(const std::string& portName) {
 int RunCommand(const Command& command, const std::string& portName, const std::string& argument) {
   const int32_t port = OpenPort(portName);
   if (port < 0) return kExitPortFailed;
-  const ResultCode result = command.routine(port, argument);
+  const ResultCode result = (JsonOutput ? command.jsonRoutine : command.routine)(port, argument);
   // A port that went away ends every routine at once and silently; say
   // once what happened rather than let the run look like a success or a
   // cancel.
@@ -94,9 +98,21 @@ int RunCommand(const Command& command, const std::string& portName, const std::s
   return ExitStatusFor(result);
 }
 
+// --json is looked for before anything is printed: with it, every line but
+// the result goes to standard error, the banner included.
+bool AsksForJson(int argc, const char* const* argv) {
+  for (int next = 1; next < argc && argv[next][0] == '-'; ++next) {
+    if (std::strcmp(argv[next], "--json") == 0) return true;
+  }
+  return false;
+}
+
+constexpr char kJsonIsForStatus[] = "Option --json is for the status command only";
+
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv) {
+  JsonOutput = AsksForJson(argc, argv);
   PrintBanner();
   if (argc < 2) {
     PrintUsage();
@@ -113,6 +129,7 @@ int RunCommandLine(int argc, const char* const* argv) {
       PrintPortList();
       return kExitSuccess;
     }
+    if (std::strcmp(argv[next], "--json") == 0) continue;
     const std::string rejected = ApplyOption(argv[next]);
     if (!rejected.empty()) {
       ConsoleMessage(rejected);
@@ -131,7 +148,15 @@ int RunCommandLine(int argc, const char* const* argv) {
       ConsoleMessage("Invalid Command");
       return kExitUsage;
     }
+    if (JsonOutput && command->jsonRoutine == nullptr) {
+      ConsoleMessage(kJsonIsForStatus);
+      return kExitOptionRejected;
+    }
     return RunCommand(*command, portName, next + 2 < argc ? argv[next + 2] : "");
+  }
+  if (JsonOutput) {
+    ConsoleMessage(kJsonIsForStatus);
+    return kExitOptionRejected;
   }
   // The port alone: open and close it, which shows that it can be used.
   const int32_t port = OpenPort(portName);

@@ -6,7 +6,8 @@
 // All output goes through here, in the order written, and is flushed at
 // once so that an operator (or a program driving us) sees each prompt.
 
-// Writes text exactly as given; no check of RunAbandoned().
+// Writes text exactly as given, on standard output (standard error with
+// JsonOutput); no check of RunAbandoned().
 void WriteOutput(const std::string& text);
 
 // The console-message rule: nothing once the run is abandoned (cancelled, or
@@ -14,8 +15,12 @@ void WriteOutput(const std::string& text);
 // the text followed by "\r\n".
 void ConsoleMessage(const std::string& text);
 
-// Tests capture output in a string instead of standard output; nullptr
-// restores standard output.
+// Writes a command's result (the JSON object) to standard output. With
+// JsonOutput set, everything else goes to standard error.
+void WriteResult(const std::string& text);
+
+// Tests capture all output, result and messages in the order written, in a
+// string instead of the standard streams; nullptr restores the streams.
 void CaptureOutput(std::string* sink);
 
 #endif

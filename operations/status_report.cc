@@ -40,9 +40,20 @@ bool DecodeChoice(int index, std::string* value) {
   return false;
 }
 
+void PrintStatusLine(const RegisterReading& reading) {
+  const char* label = SettingsTable[reading.index].label;
+  if (!reading.read) {
+    ConsoleMessage(std::string(label) + "***Could not read***");
+  } else if (KindOf(reading.index) == kKindChoice) {
+    ConsoleMessage(label + reading.value);
+  } else {
+    ConsoleMessage(label + Printable(reading.reply));
+  }
+}
+
 }  // namespace
 
-ResultCode ShowStatus(int32_t port) {
+ResultCode ReadStatus(int32_t port, const std::function<void(const RegisterReading&)>& reading) {
   PortSetReceiveHook(port, EchoReceived);
   const ResultCode connected = ConnectToAdapter(port);
   if (connected != kResultOk) return connected;
@@ -56,21 +67,22 @@ ResultCode ShowStatus(int32_t port) {
     if (index == kRegAutoConnect && RoleIsSlave != 0) continue;
 
     platform::SleepMs(kPauseBeforeReadMs);
-    if (QueryRegister(port, index) != kResultOk) {
-      ConsoleMessage(std::string(setting.label) + "***Could not read***");
-      // The other registers are still shown, but the run reports the failure.
-      someReadFailed = true;
-      continue;
+    RegisterReading entry;
+    entry.index = index;
+    entry.read = QueryRegister(port, index) == kResultOk;
+    // The other registers are still read, but the run reports the failure.
+    someReadFailed = someReadFailed || !entry.read;
+    if (entry.read) {
+      entry.reply = LastReply();
+      if (KindOf(index) == kKindChoice) entry.decoded = DecodeChoice(index, &entry.value);
     }
-    if (KindOf(index) != kKindChoice) {
-      ConsoleMessage(setting.label + Printable(LastReply()));
-      continue;
+    reading(entry);
+    if (!entry.decoded) {
+      LogMessage(setting.letter, " Command. Received=> ", Printable(entry.reply), 0, 5);
     }
-    std::string value;
-    const bool decoded = DecodeChoice(index, &value);
-    ConsoleMessage(setting.label + value);
-    if (!decoded) LogMessage(setting.letter, " Command. Received=> ", Printable(LastReply()), 0, 5);
   }
   if (RunAbandoned()) return kResultCancelled;
   return someReadFailed ? kResultNoAnswer : kResultOk;
 }
+
+ResultCode ShowStatus(int32_t port) { return ReadStatus(port, PrintStatusLine); }

@@ -16,6 +16,7 @@ uint16_t LinkParityIndex = 0;
 uint16_t LinkStopIndex = 0;
 int32_t CancelRequested = 0;
 int32_t PortLost = 0;
+int32_t JsonOutput = 0;
 int32_t RoleIsSlave = 1;
 
 void ResetRunState() {
@@ -30,5 +31,6 @@ void ResetRunState() {
   LinkStopIndex = 0;
   CancelRequested = 0;
   PortLost = 0;
+  JsonOutput = 0;
   RoleIsSlave = 1;
 }

@@ -51,6 +51,10 @@ extern int32_t PortLost;
 // and returns at once without a word.
 inline bool RunAbandoned() { return CancelRequested != 0 || PortLost != 0; }
 
+// Set by --json: standard output carries the status as one JSON object
+// alone, and every other line the run prints goes to standard error.
+extern int32_t JsonOutput;
+
 // Nonzero (1 at start) until a Role reply decodes to master.
 extern int32_t RoleIsSlave;
 

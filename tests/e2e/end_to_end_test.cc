@@ -167,6 +167,23 @@ TEST(EndToEnd, MultipairThreeSlavesThenConnectAndDisconnect) {
   }
 }
 
+// status --json: standard output holds one JSON object alone, with every
+// register the status lines show and the same values.
+TEST(EndToEnd, StatusAsJsonSaysWhatTheStatusLinesSay) {
+  ScratchDirectory scratch;
+  ASSERT_FALSE(scratch.path().empty());
+  e2e::AdapterSim sim;
+  ExpectRun(sim, {sim.devicePath()}, "", 0, "same\n",
+            R"("$0" "$1" status >text && "$0" --json "$1" status 2>/dev/null >json &&
+python3 -c '
+import json
+lines = open("text", encoding="utf-8", newline="").read().split("\r\n")
+shown = lines[[l.startswith("Connected at:") for l in lines].index(True) + 1:-1]
+registers = json.load(open("json"))["registers"]
+assert len(shown) == 14 and shown == [r["label"] + ": " + r["value"] for r in registers], shown
+' && echo same)");
+}
+
 const std::string kStatusEnd = "PIN: 1234\r\nResult Codes: On\r\nEscape Mode: Disabled\r\n";
 const std::string kGone = ": the port went away during the run\r\n";
 const std::string kSlaves =
