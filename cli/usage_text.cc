@@ -5,7 +5,8 @@
 // The usage text, line for line; every line ends in "\n".
 namespace {
 // Starts with the line break after the opening delimiter, skipped below.
-const char kUsageLines[] = R"USAGE(
+const char kUsageLines[] =
+    R"USAGE(
 VostrelCL [-opt COMx Command [Argument]
   where
 opt = 
@@ -13,13 +14,22 @@ opt =
     -cx  - x = disabled, enabled (Flow control)
     -dx  - x = (Remote address)
     -kx  - x = one, two (Stopbits)
-    -lx  - x = 4800,9600,19200,57600,115200,23040 (Baud rate)
+)USAGE"
+    // "23040" (the option takes 230400) is kept on purpose: the text is
+    // compared byte for byte by the people and scripts that know it.
+    R"USAGE(    -lx  - x = 4800,9600,19200,57600,115200,23040 (Baud rate)
     -mx  - x = none, even, odd (Parity)
-    -nx  - x = Name of Adapter (Up to 14 characters)
-    -ox  - x = enabled, disabled (Autoconnect to adapter specified with -d
+)USAGE"
+    // "Up to 14" (the option takes 16) is kept on purpose, as above.
+    R"USAGE(    -nx  - x = Name of Adapter (Up to 14 characters)
+)USAGE"
+    // The unclosed parentheses here and two lines down are kept on purpose.
+    R"USAGE(    -ox  - x = enabled, disabled (Autoconnect to adapter specified with -d
     -px  - x = PIN (4 to 8 digits)
     -rx  - x = Master, Slave
-    -xx  - x=  enabled, disbled (Allows "+++" to effect command mode
+)USAGE"
+    // "disbled" is kept on purpose, as above (the option takes "disabled").
+    R"USAGE(    -xx  - x=  enabled, disbled (Allows "+++" to effect command mode
     -zx  - x = Debug Level
 
 

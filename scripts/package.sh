@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a release build in build-package/ and
-# checks it with lintian (errors fail the script).
+# checks it with lintian (errors fail the script), and the Windows .zip from
+# a cross-build in build-win/.
 # With --install-check (as root, on a machine without the package): also
 # installs it with dpkg -i, checks that VostrelCL runs from PATH and that its
 # manual and completion are in place, and removes it again.
@@ -23,6 +24,14 @@ dpkg-deb --field "$deb" Package Version Depends
 echo "lintian:"
 lintian --allow-root --fail-on error "$deb"
 echo "lintian: no errors"
+
+echo "== Windows .zip"
+cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --build build-win --target VostrelCL manual
+rm -f build-win/VostrelCL-*-windows-x64.zip
+(cd build-win && cpack >/dev/null)
+ls build-win/VostrelCL-*-windows-x64.zip
 
 [ $install_check = yes ] || exit 0
 echo "== dpkg -i"

@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Builds and runs every test twice: a normal build in build/ and an address +
+# Builds and runs every test: a normal build in build/ and an address +
 # undefined-behaviour sanitizer build in build-asan/ that stops at the first
 # report; meanwhile cross-builds the Windows programs in build-win/ and runs
-# their unit tests and end-to-end scenarios under Wine, and builds the fuzz
+# their unit tests and end-to-end scenarios under Wine, builds the fuzz
 # targets with clang in build-fuzz/ and runs each for a bounded time from its
-# seed corpus; and runs the normal build's program on real kernel serial
-# drivers in a Linux guest under QEMU. With --quick: the unit tests of the
-# normal build only, for the edit loop.
+# seed corpus, and runs the normal build's program on real kernel serial
+# drivers in a Linux guest under QEMU.
+#   --quick         the unit tests of the normal build only, for the edit loop
+#   --only PART     one part alone: linux, asan, windows, fuzz or guest
+# The packages are made by scripts/package.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-quick=no
-[ "${1:-}" = --quick ] && quick=yes
+parts=(linux asan windows fuzz guest)
+case "${1:-}" in
+  "") ;;
+  --quick) parts=(quick) ;;
+  --only)
+    [[ " ${parts[*]} " == *" ${2:-} "* ]] || { echo "usage: $0 [--quick | --only linux|asan|windows|fuzz|guest]" >&2; exit 2; }
+    parts=("$2") ;;
+  *) echo "usage: $0 [--quick | --only linux|asan|windows|fuzz|guest]" >&2; exit 2 ;;
+esac
+wants() { [[ " ${parts[*]} " == *" $1 "* ]]; }
 
 scripts/install-build-deps.sh
 
@@ -25,10 +35,6 @@ windows_part() {
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DVOSTREL_LINUX_BUILD_DIR="$PWD/build" >/dev/null
   cmake --build build-win -j 2
   ctest --test-dir build-win --output-on-failure -j 4 --timeout 300
-  # The Windows package, from the build just tested.
-  rm -f build-win/VostrelCL-*-windows-x64.zip
-  (cd build-win && cpack >/dev/null)
-  echo "Windows package: $(ls build-win/VostrelCL-*-windows-x64.zip)"
 }
 
 fuzz_seconds=${FUZZ_SECONDS:-60}
@@ -65,8 +71,11 @@ guest_part() {
   ctest --test-dir build --output-on-failure -L guest -j 3 --timeout 600
 }
 
-variants=(build build-asan)
-[ $quick = yes ] && variants=(build)
+# The normal build serves the Linux tests, the guests, and the Windows
+# scenarios (its e2e_tests and adapter-sim drive the Windows program).
+variants=()
+{ wants linux || wants guest || wants windows || wants quick; } && variants+=(build)
+wants asan && variants+=(build-asan)
 for variant in "${variants[@]}"; do
   sanitize=OFF
   [ "$variant" = build-asan ] && sanitize=ON
@@ -75,37 +84,48 @@ for variant in "${variants[@]}"; do
   cmake --build "$variant" -j 2
 done
 
-if [ $quick = yes ]; then
+if wants quick; then
   exec ctest --test-dir build --output-on-failure -L unit -j 2
 fi
 
-# The two builds' tests, the Windows part and the fuzzers run side by side:
-# the end-to-end tests mostly sleep through the adapter's real-time pauses.
-# The guests follow the normal build's tests in their lane: each emulates a
-# processor at full speed while it boots, which the timed tests beside them
-# would feel.
-mkdir -p build-win build-fuzz build/guest
-logs=(build/test-run.log build-asan/test-run.log build-win/test-run.log build-fuzz/test-run.log
-  build/guest/test-run.log)
+# The parts run side by side: the end-to-end tests mostly sleep through the
+# adapter's real-time pauses. The guests follow the normal build's tests in
+# their lane: each emulates a processor at full speed while it boots, which
+# the timed tests beside them would feel.
 ctest_part() {
   ctest --test-dir "$1" --output-on-failure -LE guest -j 8 --timeout 600
 }
 # Both parts of the lane run whatever the first gives; it fails if either does.
 normal_lane() {
   local status=0
-  ctest_part build >build/test-run.log 2>&1 || status=1
-  guest_part >build/guest/test-run.log 2>&1 || status=1
+  if wants linux; then ctest_part build >build/test-run.log 2>&1 || status=1; fi
+  if wants guest; then guest_part >build/guest/test-run.log 2>&1 || status=1; fi
   return $status
 }
+mkdir -p build-win build-fuzz build/guest
 pids=()
-normal_lane &
-pids+=($!)
-ctest_part build-asan >build-asan/test-run.log 2>&1 &
-pids+=($!)
-windows_part >build-win/test-run.log 2>&1 &
-pids+=($!)
-fuzz_part >build-fuzz/test-run.log 2>&1 &
-pids+=($!)
+logs=()
+if wants linux || wants guest; then
+  normal_lane &
+  pids+=($!)
+  wants linux && logs+=(build/test-run.log)
+fi
+if wants asan; then
+  ctest_part build-asan >build-asan/test-run.log 2>&1 &
+  pids+=($!)
+  logs+=(build-asan/test-run.log)
+fi
+if wants windows; then
+  windows_part >build-win/test-run.log 2>&1 &
+  pids+=($!)
+  logs+=(build-win/test-run.log)
+fi
+if wants fuzz; then
+  fuzz_part >build-fuzz/test-run.log 2>&1 &
+  pids+=($!)
+  logs+=(build-fuzz/test-run.log)
+fi
+wants guest && logs+=(build/guest/test-run.log)
 failed=0
 for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
 for log in "${logs[@]}"; do
