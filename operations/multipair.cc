@@ -56,7 +56,8 @@ ResultCode ReadMaster(int32_t port, MultipairRun* run) {
   r = ReadLocalAddress(port, "Invalid Bluetooth address from the master adapter: ", &run->master);
   if (r != kResultOk) return r;
   ConsoleMessage("Master adapter: " + run->master);
-  r = TakePinUnlessGiven(port, "Invalid PIN read from the master adapter");
+  // Checked as -p is: no slave is half-programmed before the PIN is refused.
+  r = TakePinUnlessGiven(port, "Invalid PIN read from the master adapter", PinRule::kAsOption);
   if (r != kResultOk) return r;
   PrepareTableForSlave(run->master);
   // Each slave keeps its own name, by which connect finds it.

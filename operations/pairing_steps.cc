@@ -61,7 +61,7 @@ ResultCode ReadLocalAddress(int32_t port, const std::string& invalidMessage, std
   return FailUnlessCancelled(invalidMessage + Printable(LastReply()), kResultNoAnswer);
 }
 
-ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage) {
+ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage, PinRule rule) {
   if (SettingsTable[kRegPin].flags & SettingChanged) return kResultOk;
   const ResultCode read = QueryRegister(port, kRegPin);
   if (read != kResultOk) return read;
@@ -70,7 +70,10 @@ ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage) {
   const bool printable = std::all_of(pin.begin(), pin.end(), [](char c) {
     return std::isprint(static_cast<unsigned char>(c)) != 0;
   });
-  if (pin.empty() || pin.size() > kLongestPin || !printable) {
+  const bool fits = rule == PinRule::kAsOption
+                        ? IsAcceptablePin(pin)
+                        : !pin.empty() && pin.size() <= kLongestPin && printable;
+  if (!fits) {
     return FailUnlessCancelled(invalidMessage, kResultNoAnswer);
   }
   SetTextValue(kRegPin, pin);

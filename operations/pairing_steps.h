@@ -36,9 +36,14 @@ ResultCode ConnectAnnounced(int32_t port, const std::string& announcement,
 // an address fails, with invalidMessage followed by the reply.
 ResultCode ReadLocalAddress(int32_t port, const std::string& invalidMessage, std::string* address);
 
+// How a PIN read from an adapter is checked: as it fits the P register, or
+// as -p checks a given one.
+enum class PinRule { kAsRead, kAsOption };
+
 // Without -p, the PIN of the adapter on the port is what every adapter of
 // the dialogue receives; invalidMessage is said when it does not fit.
-ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage);
+ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage,
+                              PinRule rule = PinRule::kAsRead);
 
 // The table for a slave: role slave, remote address the master's, no Auto
 // Connection Mode; the serial settings not given on the command line are
