@@ -24,6 +24,7 @@ constexpr size_t kLongestPin = kPinBufferSize - 3;
 bool ExtractAddress(const std::string& reply, std::string* address) {
   address->clear();
   for (char c : reply) {
+    if (c == '\0') break;  // the reply ends there, as a text would
     if (std::isxdigit(static_cast<unsigned char>(c))) address->push_back(c);
   }
   return address->size() == kBluetoothAddressDigits;
@@ -59,6 +60,14 @@ ResultCode ReadLocalAddress(int32_t port, const std::string& invalidMessage, std
   if (read != kResultOk) return read;
   if (ExtractAddress(LastReply(), address)) return kResultOk;
   return FailUnlessCancelled(invalidMessage + Printable(LastReply()), kResultNoAnswer);
+}
+
+ResultCode IsAdapterWithAddress(int32_t port, const std::string& known, bool* same) {
+  const ResultCode read = QueryRegister(port, kRegLocalAddress);
+  if (read != kResultOk) return read;
+  std::string address;
+  *same = ExtractAddress(LastReply(), &address) && SameAddress(address, known);
+  return kResultOk;
 }
 
 ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage, PinRule rule) {

@@ -11,9 +11,10 @@
 // The steps that pairing two adapters and pairing a master with many
 // slaves have in common.
 
-// Fills *address with the hexadecimal digits of reply, every other character
-// dropped ("00:1A:7D:DA:71:13" gives "001A7DDA7113"). True only when exactly
-// 12 digits remain; anything else is not an address.
+// Fills *address with the hexadecimal digits of reply up to a NUL, if it
+// holds one, every other character dropped ("00:1A:7D:DA:71:13" gives
+// "001A7DDA7113"). True only when exactly 12 digits remain; anything else is
+// not an address.
 bool ExtractAddress(const std::string& reply, std::string* address);
 
 // Two addresses are the same whatever the case of their letters.
@@ -35,6 +36,10 @@ ResultCode ConnectAnnounced(int32_t port, const std::string& announcement,
 // Reads the local address of the adapter on the port. A reply that is not
 // an address fails, with invalidMessage followed by the reply.
 ResultCode ReadLocalAddress(int32_t port, const std::string& invalidMessage, std::string* address);
+
+// Whether the adapter on the port is the one whose address is known. Any
+// other reply, an address or not, says it is another adapter.
+ResultCode IsAdapterWithAddress(int32_t port, const std::string& known, bool* same);
 
 // How a PIN read from an adapter is checked: as it fits the P register, or
 // as -p checks a given one.
