@@ -174,6 +174,7 @@ struct Scenario {
   std::string simOptions, arguments, steps;
   int status;
   std::string lastWords;
+  std::string shell = "";  // see ExpectRun
 };
 
 const Scenario kScenarios[] = {
@@ -197,6 +198,11 @@ const Scenario kScenarios[] = {
      "Invalid PIN read from Wireless Adapter1\r\n"},
     {"OperatorsOwnTerminal", "", "/dev/tty status", "", 4,
      "/dev/tty: the terminal this program runs in, not a serial port\r\n"},
+    // No descriptor is left to open /dev/tty with.
+    {"OperatorsOwnTerminalByNameWithNoDescriptorFree", "", "", "", 0,
+     ": the terminal this program runs in, not a serial port\r\nexit 4\n",
+     "t=/dev/$(ps -o tty= -p $$); o=$(mktemp); (exec >$o; ulimit -Sn 4; exec \"$0\" $t status); "
+     "s=$?; cat $o; rm $o; echo \"exit $s\""},
     {"ComNumberThatDoesNotFit", "", "COM99999999999999999999 status", "", 1,
      "      VostrelCL -l38400  COM1 disconnect\n"},
     {"HugePath", "", "/" + std::string(100000, 'a'), "", 4,
@@ -214,7 +220,7 @@ class FaultScenario : public ::testing::TestWithParam<Scenario> {};
 TEST_P(FaultScenario, EndsWithItsStatusAndLeavesEverythingAsItWas) {
   e2e::AdapterSim sim(Words(GetParam().simOptions, ""));
   ExpectRun(sim, Words(GetParam().arguments, sim.devicePath()), GetParam().steps, GetParam().status,
-            GetParam().lastWords);
+            GetParam().lastWords, GetParam().shell);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultScenario, ::testing::ValuesIn(kScenarios),
