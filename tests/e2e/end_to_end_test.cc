@@ -289,14 +289,16 @@ TEST(FaultTest, ClosedOrShortLivedOutputLeavesThePortAlone) {
 
 // At a shell with job control: Ctrl-Z at a prompt gives the terminal back,
 // and after fg the prompt takes keys again; after Ctrl-Z and bg a signal
-// still puts the terminal back, without stopping the program in its handler.
+// ends the program without stopping it in its handler, and leaves the
+// terminal to what runs in the foreground (here raw mode, set by the shell).
 TEST(FaultTest, CtrlZAtAPromptThenFgOrBg) {
   e2e::AdapterSim sim;
-  ExpectRun(sim, {sim.devicePath()}, "prompt ^Z c prompt ^Z", 0, "fg 5 bg 143\n",
+  ExpectRun(sim, {sim.devicePath()}, "prompt ^Z c prompt ^Z", 0, "fg 5 bg 143 raw\n",
             // bash's job control works on the terminal that is its error output.
-            "exec 2>/dev/tty; set -m; \"$0\" \"$1\" reset; fg; a=$?; \"$0\" \"$1\" reset; p=$(jobs "
-            "-p); bg; "
-            "kill -TERM $p; wait $p; echo \"fg $a bg $?\"");
+            "exec 2>/dev/tty 3</dev/tty; set -m; \"$0\" \"$1\" reset; fg; a=$?; "
+            "\"$0\" \"$1\" reset; p=$(jobs -p); bg; "
+            "o=$(stty -g <&3); stty raw -echo <&3; r=$(stty -g <&3); kill -TERM $p; wait $p; b=$?; "
+            "[ \"$(stty -g <&3)\" = \"$r\" ] && m=raw; stty $o <&3; echo \"fg $a bg $b $m\"");
 }
 
 // A prompt left alone sleeps until a key comes: no polling. CPU time from
