@@ -198,11 +198,12 @@ const Scenario kScenarios[] = {
      "Invalid PIN read from Wireless Adapter1\r\n"},
     {"OperatorsOwnTerminal", "", "/dev/tty status", "", 4,
      "/dev/tty: the terminal this program runs in, not a serial port\r\n"},
-    // No descriptor is left to open /dev/tty with.
+    // Once the port is open no descriptor is left to open /dev/tty with.
     {"OperatorsOwnTerminalByNameWithNoDescriptorFree", "", "", "", 0,
      ": the terminal this program runs in, not a serial port\r\nexit 4\n",
-     "t=/dev/$(ps -o tty= -p $$); o=$(mktemp); (exec >$o; ulimit -Sn 4; exec \"$0\" $t status); "
-     "s=$?; cat $o; rm $o; echo \"exit $s\""},
+     "t=/dev/$(ps -o tty= -p $$); o=$(mktemp); (exec >$o; for f in $(ls /proc/$BASHPID/fd); do "
+     "[ $f -gt 2 ] && eval \"exec $f>&-\"; done; ulimit -Sn 4; exec \"$0\" $t status); s=$?; "
+     "cat $o; rm $o; echo \"exit $s\""},
     {"ComNumberThatDoesNotFit", "", "COM99999999999999999999 status", "", 1,
      "      VostrelCL -l38400  COM1 disconnect\n"},
     {"HugePath", "", "/" + std::string(100000, 'a'), "", 4,
