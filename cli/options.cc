@@ -51,7 +51,7 @@ std::string ApplyName(const std::string& value) {
 }
 
 std::string ApplyPin(const std::string& value) {
-  if (value.size() < 4 || value.size() > 8 || HasControlCharacter(value)) {
+  if (!IsAcceptablePin(value)) {
     return "Invalid PIN (Must be 4-8 characters)";
   }
   SetTextValue(kRegPin, value);

@@ -17,6 +17,9 @@ constexpr int kSettleMs = 200;   // after the lone CR ahead of a command
 constexpr int kEchoPolls = 25;   // per character sent
 constexpr int kReplyPolls = 20;  // per character of a reply line
 constexpr int kPollMs = 20;
+// Line ends ahead of a reply line may take as long as a whole line of
+// characters, one a poll.
+constexpr int64_t kLeadingLineEndsMs = int64_t{kResponseLineLength} * kPollMs;
 constexpr int kOkAttempts = 3;
 constexpr int kFailedAttemptMs = 150;
 constexpr int kReplyAttempts = 2;
@@ -57,11 +60,9 @@ int PollForEcho(int32_t port) {
   return kNoByte;
 }
 
-// Waits for one character of a reply line, at most `polls` polls; *used
-// counts the polls taken.
-int PollForReplyByte(int32_t port, int polls, int* used) {
-  for (int poll = 0; poll < polls; ++poll) {
-    ++*used;
+// Waits for one character of a reply line, at most kReplyPolls polls.
+int PollForReplyByte(int32_t port) {
+  for (int poll = 0; poll < kReplyPolls; ++poll) {
     platform::SleepMs(kPollMs);
     PortPoll(port, 0, 0);
     const int byte = PortGetByte(port);
@@ -72,21 +73,21 @@ int PollForReplyByte(int32_t port, int polls, int* used) {
 }
 
 // Reads one reply line into ResponseLine: line ends ahead of it are skipped,
-// a CR ends it, and it is cut after kResponseLineLength characters. The
-// skipped line ends share the first character's polls, so that an adapter
-// sending blank lines without end cannot hold the read.
+// a CR ends it, and it is cut after kResponseLineLength characters. Every
+// byte, a skipped line end too, has its own kReplyPolls polls; the skipped
+// line ends together may take no longer than a whole line would, so that
+// blank lines that come at once pass, and an adapter sending blank lines
+// without end cannot hold the read.
 ResultCode ReadReplyLine(int32_t port) {
+  const int64_t leadingDeadline = platform::CurrentClock().MonotonicMs() + kLeadingLineEndsMs;
   int stored = 0;
-  int leadingPolls = 0;
   for (;;) {
     if (RunAbandoned()) return kResultCancelled;
-    int used = 0;
-    const int polls = stored == 0 ? kReplyPolls - leadingPolls : kReplyPolls;
-    const int byte = polls > 0 ? PollForReplyByte(port, polls, &used) : kNoByte;
+    const int byte = PollForReplyByte(port);
     if (byte == kPollCancelled) return kResultCancelled;
     if (byte == kNoByte) return kResultNoAnswer;
     if (stored == 0 && (byte == kCarriageReturn || byte == kLineFeed)) {
-      leadingPolls += used;
+      if (platform::CurrentClock().MonotonicMs() >= leadingDeadline) return kResultNoAnswer;
       continue;
     }
     if (byte == kCarriageReturn) break;

@@ -44,7 +44,6 @@ struct MultipairRun {
   std::string master;                 // its address, as read
   bool nameGiven = false;             // -n: for the master only
   std::vector<RecordedSlave> paired;  // in this run, in order
-  SlaveRecord record;                 // as MULTIPAIR.INI holds it
 };
 
 // The master's address and PIN; the table is then ready for the slaves.
@@ -57,7 +56,8 @@ ResultCode ReadMaster(int32_t port, MultipairRun* run) {
   r = ReadLocalAddress(port, "Invalid Bluetooth address from the master adapter: ", &run->master);
   if (r != kResultOk) return r;
   ConsoleMessage("Master adapter: " + run->master);
-  r = TakePinUnlessGiven(port, "Invalid PIN read from the master adapter");
+  // Checked as -p is: no slave is half-programmed before the PIN is refused.
+  r = TakePinUnlessGiven(port, "Invalid PIN read from the master adapter", PinRule::kAsOption);
   if (r != kResultOk) return r;
   PrepareTableForSlave(run->master);
   // Each slave keeps its own name, by which connect finds it.
@@ -77,18 +77,18 @@ ResultCode ReadSlaveName(int32_t port, std::string* name) {
   return kResultOk;
 }
 
-// Starting a new master's record keeps the old one as MULTIPAIR.INI.bak.
+// A slave that is programmed but could not be recorded is named, so that
+// the operator can record it by hand.
 ResultCode RecordPairedSlave(MultipairRun* run, const std::string& address,
                              const std::string& name) {
-  if (!SameAddress(run->record.masterAddress, run->master)) {
-    if (!run->record.masterAddress.empty()) {
-      const ResultCode saved = BackUpSlaveRecord(run->record.masterAddress);
-      if (saved != kResultOk) return saved;
-    }
-    run->record = NewSlaveRecord(run->master);
+  RecordedSlave recorded;
+  const ResultCode saved = RecordSlaveOf(run->master, address, name, &recorded);
+  if (saved != kResultOk) {
+    ConsoleMessage("The slave " + address + " is programmed, but not recorded");
+    return saved;
   }
-  run->paired.push_back(RecordSlave(&run->record, address, name));
-  return SaveSlaveRecord(run->record);
+  run->paired.push_back(recorded);
+  return kResultOk;
 }
 
 ResultCode PairSlave(int32_t port, const std::string& address, MultipairRun* run) {
@@ -153,8 +153,10 @@ ResultCode ProgramMaster(int32_t port, const MultipairRun& run) {
 
 ResultCode MultipairAdapters(int32_t port) {
   MultipairRun run;
+  // A file that cannot be a record stops the run before the port is used.
+  SlaveRecord record;
   bool found = false;
-  ResultCode r = LoadSlaveRecord(&run.record, &found);
+  ResultCode r = LoadSlaveRecord(&record, &found);
   if (r != kResultOk) return r;
   r = CheckSlaveRecordWritable();
   if (r != kResultOk) return r;

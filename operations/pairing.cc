@@ -31,9 +31,6 @@ const std::string kSwapBackToAdapter1 = InstructionBlock(
 
 const std::string kNotAdapter1 = InstructionBlock(67, {"* This is not adapter1!!", ""});
 
-// Adapter 1 is looked for at the first and the third stage.
-const char kInvalidAddressOfAdapter1[] = "Invalid Bluetooth address from Wireless Adapter1: ";
-
 // Stage 1: adapter 1's address and PIN. Also fills the table for adapter 2.
 ResultCode ReadFirstAdapter(int32_t port, std::string* adapter1Address) {
   ResultCode r = PromptOperator(kPlugInAdapter1);
@@ -41,7 +38,7 @@ ResultCode ReadFirstAdapter(int32_t port, std::string* adapter1Address) {
   r = ConnectToAdapter(port);
   if (r != kResultOk) return r;
   ConsoleMessage("Retrieving Bluetooth address from Wireless Adapter1");
-  r = ReadLocalAddress(port, kInvalidAddressOfAdapter1, adapter1Address);
+  r = ReadLocalAddress(port, "Invalid Bluetooth address from Wireless Adapter1: ", adapter1Address);
   if (r != kResultOk) return r;
   ConsoleMessage("Address from Wireless Adapter1:" + *adapter1Address);
   r = TakePinUnlessGiven(port, "Invalid PIN read from Wireless Adapter1");
@@ -77,7 +74,9 @@ ResultCode ProgramSecondAdapter(int32_t port, const std::string& adapter1Address
   return kResultOk;
 }
 
-// Stage 3: waits until adapter 1 is back on the port, then programs it.
+// Stage 3: waits until adapter 1 is back on the port, then programs it. An
+// adapter that gives no usable address is not adapter 1 either: the
+// operator is asked for adapter 1 again.
 ResultCode ProgramFirstAdapter(int32_t port, const std::string& adapter1Address,
                                const std::string& adapter2Address) {
   ResultCode r = PromptOperator(kSwapBackToAdapter1);
@@ -87,10 +86,10 @@ ResultCode ProgramFirstAdapter(int32_t port, const std::string& adapter1Address,
                          "Error connecting to Wireless Adapter1");
     if (r != kResultOk) return r;
     ConsoleMessage("Retrieving Bluetooth address of Wireless Adapter1");
-    std::string returnedAddress;
-    r = ReadLocalAddress(port, kInvalidAddressOfAdapter1, &returnedAddress);
+    bool adapter1 = false;
+    r = IsAdapterWithAddress(port, adapter1Address, &adapter1);
     if (r != kResultOk) return r;
-    if (SameAddress(returnedAddress, adapter1Address)) break;
+    if (adapter1) break;
     r = PromptOperator(kNotAdapter1);
     if (r != kResultOk) return r;
     r = PromptOperator(kSwapBackToAdapter1);

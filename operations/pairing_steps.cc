@@ -24,6 +24,7 @@ constexpr size_t kLongestPin = kPinBufferSize - 3;
 bool ExtractAddress(const std::string& reply, std::string* address) {
   address->clear();
   for (char c : reply) {
+    if (c == '\0') break;  // the reply ends there, as a text would
     if (std::isxdigit(static_cast<unsigned char>(c))) address->push_back(c);
   }
   return address->size() == kBluetoothAddressDigits;
@@ -61,7 +62,15 @@ ResultCode ReadLocalAddress(int32_t port, const std::string& invalidMessage, std
   return FailUnlessCancelled(invalidMessage + Printable(LastReply()), kResultNoAnswer);
 }
 
-ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage) {
+ResultCode IsAdapterWithAddress(int32_t port, const std::string& known, bool* same) {
+  const ResultCode read = QueryRegister(port, kRegLocalAddress);
+  if (read != kResultOk) return read;
+  std::string address;
+  *same = ExtractAddress(LastReply(), &address) && SameAddress(address, known);
+  return kResultOk;
+}
+
+ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage, PinRule rule) {
   if (SettingsTable[kRegPin].flags & SettingChanged) return kResultOk;
   const ResultCode read = QueryRegister(port, kRegPin);
   if (read != kResultOk) return read;
@@ -70,7 +79,10 @@ ResultCode TakePinUnlessGiven(int32_t port, const std::string& invalidMessage) {
   const bool printable = std::all_of(pin.begin(), pin.end(), [](char c) {
     return std::isprint(static_cast<unsigned char>(c)) != 0;
   });
-  if (pin.empty() || pin.size() > kLongestPin || !printable) {
+  const bool fits = rule == PinRule::kAsOption
+                        ? IsAcceptablePin(pin)
+                        : !pin.empty() && pin.size() <= kLongestPin && printable;
+  if (!fits) {
     return FailUnlessCancelled(invalidMessage, kResultNoAnswer);
   }
   SetTextValue(kRegPin, pin);

@@ -6,9 +6,12 @@
 #include "result_code.h"
 #include "slave_record.h"
 
-// MULTIPAIR.INI in the current directory, and its copy MULTIPAIR.INI.bak.
-// Every routine here names the problem itself and returns
-// kResultRecordProblem for it.
+// MULTIPAIR.INI in the current directory. Several runs, on several ports,
+// may share it: each adds its slaves under a lock, to the file as it is at
+// that moment. Another master's record is never dropped: it is kept as
+// MULTIPAIR.INI.<its address>.bak, and taken up again when that master
+// pairs here once more. Every routine here names a problem itself and
+// returns kResultRecordProblem for it.
 extern const char kSlaveRecordPath[];
 
 // Reads the file; a missing one gives an empty record with *found false.
@@ -18,12 +21,9 @@ ResultCode LoadSlaveRecord(SlaveRecord* record, bool* found);
 // the operator.
 ResultCode CheckSlaveRecordWritable();
 
-// Replaces the file as a whole with record.
-ResultCode SaveSlaveRecord(const SlaveRecord& record);
-
-// Copies the file, byte for byte, to MULTIPAIR.INI.bak before it is given
-// to another master than oldMaster, and says so; the file itself stays in
-// place.
-ResultCode BackUpSlaveRecord(const std::string& oldMaster);
+// Records one slave of master in the file, merged into what the file holds
+// now. *recorded is the slave as recorded (a blank name is its address).
+ResultCode RecordSlaveOf(const std::string& master, const std::string& address,
+                         const std::string& name, RecordedSlave* recorded);
 
 #endif

@@ -111,6 +111,14 @@ void SetChoice(int index, int choice) {
   SettingsTable[index].flags |= SettingChanged;
 }
 
+bool IsAcceptablePin(const std::string& pin) {
+  if (pin.size() < 4 || pin.size() > 8) return false;
+  for (const char c : pin) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
 void SetTextValue(int index, const std::string& text) {
   char* buffer = SettingsTable[index].values[0].command;
   const size_t room = static_cast<size_t>(BufferSizeOf(index)) - 3;  // prefix and terminator

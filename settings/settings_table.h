@@ -77,6 +77,10 @@ void SetChoice(int index, int choice);
 // holds), terminates it and marks the register changed.
 void SetTextValue(int index, const std::string& text);
 
+// A PIN the adapters take: 4 to 8 characters, none of them a control
+// character, which would end the command early or start another.
+bool IsAcceptablePin(const std::string& pin);
+
 // The value part of a prefixed buffer (the characters after "D=", "N=", "P=").
 const char* TextValue(int index);
 

@@ -57,12 +57,18 @@ class TerminalOutputAllowed {
   sigset_t saved_;
 };
 
+// Whether the program is in the foreground of the terminal fd: only then
+// are the terminal's settings its own to put back. After bg they belong to
+// whatever runs in the foreground, which may be in raw mode itself.
+bool InForeground(int fd) { return tcgetpgrp(fd) == getpgrp(); }
+
 // The console goes first so that the operator's shell is usable even if a
-// port restore blocks.
+// port restore blocks. A port is always put back.
 void RestoreTerminals(TerminalKind kind) {
   for (RestoreSlot& slot : slots) {
     const int fd = slot.fd;
     if (fd < 0 || slot.kind != kind) continue;
+    if (kind == TerminalKind::kConsole && !InForeground(fd)) continue;
     tcsetattr(fd, TCSANOW, &slot.original);
     if (kind == TerminalKind::kSerialPort) {
       ioctl(fd, TIOCNXCL);  // a bare system call, safe here like tcsetattr
@@ -77,7 +83,7 @@ void ResumeKeyMode() {
   for (RestoreSlot& slot : slots) {
     const int fd = slot.fd;
     if (fd < 0 || slot.kind != TerminalKind::kConsole || !slot.hasKeyMode) continue;
-    if (tcgetpgrp(fd) == getpgrp()) tcsetattr(fd, TCSANOW, &slot.keyMode);
+    if (InForeground(fd)) tcsetattr(fd, TCSANOW, &slot.keyMode);
   }
 }
 

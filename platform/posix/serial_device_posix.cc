@@ -92,18 +92,16 @@ dev_t TerminalDeviceOf(int fd) {
 
 // True when fd is the terminal the operator works at: the controlling
 // terminal, or one that standard input, output or error is on. AT traffic
-// there would land on the operator's own screen and keyboard.
+// there would land on the operator's own screen and keyboard. Needs no
+// descriptor of its own (tcgetsid answers only for the controlling
+// terminal), and a terminal it cannot tell apart counts as the operator's.
 bool IsOperatorsTerminal(int fd) {
   const dev_t device = TerminalDeviceOf(fd);
-  if (device == 0) return false;
+  if (device == 0) return true;
   for (int standard = 0; standard <= 2; ++standard) {
     if (TerminalDeviceOf(standard) == device) return true;
   }
-  const int controlling = open("/dev/tty", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (controlling < 0) return false;
-  const bool same = TerminalDeviceOf(controlling) == device;
-  close(controlling);
-  return same;
+  return tcgetsid(fd) != -1 || errno != ENOTTY;
 }
 
 // Another program holds the port with TIOCEXCL, which does not stop root.

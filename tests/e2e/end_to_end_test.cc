@@ -194,6 +194,7 @@ struct Scenario {
   std::string simOptions, arguments, steps;
   int status;
   std::string lastWords;
+  std::string shell = "";  // see ExpectRun
 };
 
 const Scenario kScenarios[] = {
@@ -217,6 +218,12 @@ const Scenario kScenarios[] = {
      "Invalid PIN read from Wireless Adapter1\r\n"},
     {"OperatorsOwnTerminal", "", "/dev/tty status", "", 4,
      "/dev/tty: the terminal this program runs in, not a serial port\r\n"},
+    // Once the port is open no descriptor is left to open /dev/tty with.
+    {"OperatorsOwnTerminalByNameWithNoDescriptorFree", "", "", "", 0,
+     ": the terminal this program runs in, not a serial port\r\nexit 4\n",
+     "t=/dev/$(ps -o tty= -p $$); o=$(mktemp); (exec >$o; for f in $(ls /proc/$BASHPID/fd); do "
+     "[ $f -gt 2 ] && eval \"exec $f>&-\"; done; ulimit -Sn 4; exec \"$0\" $t status); s=$?; "
+     "cat $o; rm $o; echo \"exit $s\""},
     {"ComNumberThatDoesNotFit", "", "COM99999999999999999999 status", "", 1,
      "      VostrelCL -l38400  COM1 disconnect\n"},
     {"HugePath", "", "/" + std::string(100000, 'a'), "", 4,
@@ -239,7 +246,7 @@ class FaultScenario : public ::testing::TestWithParam<Scenario> {};
 TEST_P(FaultScenario, EndsWithItsStatusAndLeavesEverythingAsItWas) {
   e2e::AdapterSim sim(Words(GetParam().simOptions, ""));
   ExpectRun(sim, Words(GetParam().arguments, sim.devicePath()), GetParam().steps, GetParam().status,
-            GetParam().lastWords);
+            GetParam().lastWords, GetParam().shell);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultScenario, ::testing::ValuesIn(kScenarios),
@@ -308,14 +315,16 @@ TEST(FaultTest, ClosedOrShortLivedOutputLeavesThePortAlone) {
 
 // At a shell with job control: Ctrl-Z at a prompt gives the terminal back,
 // and after fg the prompt takes keys again; after Ctrl-Z and bg a signal
-// still puts the terminal back, without stopping the program in its handler.
+// ends the program without stopping it in its handler, and leaves the
+// terminal to what runs in the foreground (here raw mode, set by the shell).
 TEST(FaultTest, CtrlZAtAPromptThenFgOrBg) {
   e2e::AdapterSim sim;
-  ExpectRun(sim, {sim.devicePath()}, "prompt ^Z c prompt ^Z", 0, "fg 5 bg 143\n",
+  ExpectRun(sim, {sim.devicePath()}, "prompt ^Z c prompt ^Z", 0, "fg 5 bg 143 raw\n",
             // bash's job control works on the terminal that is its error output.
-            "exec 2>/dev/tty; set -m; \"$0\" \"$1\" reset; fg; a=$?; \"$0\" \"$1\" reset; p=$(jobs "
-            "-p); bg; "
-            "kill -TERM $p; wait $p; echo \"fg $a bg $?\"");
+            "exec 2>/dev/tty 3</dev/tty; set -m; \"$0\" \"$1\" reset; fg; a=$?; "
+            "\"$0\" \"$1\" reset; p=$(jobs -p); bg; "
+            "o=$(stty -g <&3); stty raw -echo <&3; r=$(stty -g <&3); kill -TERM $p; wait $p; b=$?; "
+            "[ \"$(stty -g <&3)\" = \"$r\" ] && m=raw; stty $o <&3; echo \"fg $a bg $b $m\"");
 }
 
 // A prompt left alone sleeps until a key comes: no polling. CPU time from

@@ -1,14 +1,17 @@
-// What only a real process shows of multipair: killed just before the new
-// MULTIPAIR.INI is renamed into place, it leaves the old one whole.
+// What only real processes show of multipair: killed just before the new
+// MULTIPAIR.INI is renamed into place, it leaves the old one whole; two
+// runs at once in one directory both keep their slaves.
 
 #include <glob.h>
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "golden.h"
 #include "harness.h"
 #include "scratch_directory.h"
+#include "slave_record.h"
 
 namespace {
 
@@ -43,6 +46,49 @@ TEST(MultipointE2e, ACrashBeforeTheRenameLeavesTheRecordWhole) {
   EXPECT_EQ(run.Finish(), 128 + 9);
   EXPECT_EQ(FileContents("MULTIPAIR.INI"), kRecord);
   EXPECT_EQ(LeftTemporaryFile(), std::string(kRecord) + "001A7DDA7122=Slave02\n");
+}
+
+// "master slave" for each slave in MULTIPAIR.INI and its backups.
+std::set<std::string> RecordedSlaves() {
+  std::set<std::string> slaves;
+  glob_t found{};
+  glob("MULTIPAIR.INI*", 0, nullptr, &found);
+  for (size_t file = 0; file < found.gl_pathc; ++file) {
+    const std::string name = found.gl_pathv[file];
+    if (name != "MULTIPAIR.INI" && name.substr(name.size() - 4) != ".bak") continue;
+    SlaveRecord record;
+    std::string problem;
+    EXPECT_TRUE(ParseSlaveRecord(FileContents(name), &record, &problem)) << name << problem;
+    for (const RecordedSlave& slave : record.slaves) {
+      slaves.insert(record.masterAddress + " " + slave.address);
+    }
+  }
+  globfree(&found);
+  return slaves;
+}
+
+// Two operators at two ports, each pairing a master with a slave, taking
+// turns at every prompt.
+TEST(MultipointE2e, TwoRunsAtOnceInOneDirectoryKeepEverySlave) {
+  ScratchDirectory scratch;
+  ASSERT_FALSE(scratch.path().empty());
+  e2e::AdapterSim sim1({"--plugged", "none", "--adapter", "M", "--address", "001A7DDA7113",
+                        "--adapter", "S", "--address", "001A7DDA7121"});
+  e2e::AdapterSim sim2({"--plugged", "none", "--adapter", "M", "--address", "001A7DDA7114",
+                        "--adapter", "S", "--address", "001A7DDA7122"});
+  ASSERT_FALSE(sim1.devicePath().empty() || sim2.devicePath().empty());
+  e2e::ProgramRun run1({sim1.devicePath(), "multipair"}), run2({sim2.devicePath(), "multipair"});
+  for (const char* adapter : {"M", "S", "M"}) {
+    for (auto turn : {std::make_pair(&run1, &sim1), std::make_pair(&run2, &sim2)}) {
+      ASSERT_TRUE(turn.first->WaitForOutput(e2e::kPromptLine, 60000)) << turn.first->output();
+      ASSERT_TRUE(turn.second->Command(std::string("plug ") + adapter));
+      turn.first->Type("\r");
+    }
+  }
+  EXPECT_EQ(run1.Finish(), 0) << run1.output();
+  EXPECT_EQ(run2.Finish(), 0) << run2.output();
+  EXPECT_EQ(RecordedSlaves(),
+            (std::set<std::string>{"001A7DDA7113 001A7DDA7121", "001A7DDA7114 001A7DDA7122"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #define VOSTREL_TESTS_FUZZ_FUZZ_RUN_H
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -32,12 +33,15 @@ class PatientOperator : public platform::Console {
 };
 
 // One input's run from a clean slate (see RunSandbox), with the operator
-// above and no MULTIPAIR.INI in the current directory.
+// above and no MULTIPAIR.INI or its backups in the current directory.
 class FreshRun : public RunSandbox {
  public:
   FreshRun() {
-    std::remove(kSlaveRecordPath);
-    std::remove((std::string(kSlaveRecordPath) + ".bak").c_str());
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+      if (entry.path().filename().string().rfind(kSlaveRecordPath, 0) == 0) {
+        std::remove(entry.path().string().c_str());
+      }
+    }
     platform::SetConsole(&operator_);
   }
   VirtualClock& clock() { return clock_; }

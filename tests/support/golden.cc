@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 std::string FileContents(const std::string& path) {
@@ -17,10 +19,18 @@ void WriteFile(const std::string& path, const std::string& text) {
 }
 
 std::string FilesLeft() {
+  std::set<std::string> names = {"MULTIPAIR.INI"};
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("MULTIPAIR.INI.", 0) == 0 && name.size() > 18 &&
+        name.compare(name.size() - 4, 4, ".bak") == 0) {
+      names.insert(name);
+    }
+  }
   std::string files;
-  for (const std::string file : {"MULTIPAIR.INI", "MULTIPAIR.INI.bak"}) {
-    const std::string text = FileContents(file);
-    if (!text.empty()) files += "--- " + file + "\n" + text;
+  for (const std::string& name : names) {
+    const std::string text = FileContents(name);
+    if (!text.empty()) files += "--- " + name + "\n" + text;
   }
   return files;
 }

@@ -9,8 +9,9 @@
 std::string FileContents(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 
-// MULTIPAIR.INI and its backup as a run left them in the current directory,
-// each after a line "--- NAME" (a dialogue's trace ends with them).
+// MULTIPAIR.INI and its backups as a run left them in the current
+// directory, each after a line "--- NAME" (a dialogue's trace ends with
+// them).
 std::string FilesLeft();
 
 // Golden files live in tests/data and hold the exact bytes expected.

@@ -1,0 +1,99 @@
+#include <windows.h>
+
+#include <string>
+
+#include "regular_file.h"
+
+namespace platform {
+namespace {
+
+std::wstring WideName(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+  return wide;
+}
+
+std::string SystemReason(DWORD code) {
+  char text[256] = "";
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, 0, text, sizeof text, nullptr);
+  std::string reason(text, length);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                             reason.back() == ' ' || reason.back() == '.')) {
+    reason.pop_back();
+  }
+  return reason.empty() ? "error " + std::to_string(code) : reason;
+}
+
+FileKind KindOf(DWORD fileType) {
+  switch (fileType) {
+    case FILE_TYPE_DISK: return FileKind::kRegular;
+    case FILE_TYPE_PIPE: return FileKind::kFifo;
+    case FILE_TYPE_CHAR: return FileKind::kDevice;
+    default: return FileKind::kOther;
+  }
+}
+
+// Reads at most limit + 1 bytes, enough to see that a growing file is over.
+bool ReadUpTo(HANDLE file, size_t limit, FileRead* read) {
+  char buffer[65536];
+  for (;;) {
+    DWORD count = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &count, nullptr)) return false;
+    if (count == 0) return true;
+    read->contents.append(buffer, count);
+    if (read->contents.size() > limit) {
+      read->contents.clear();
+      read->tooLarge = true;
+      return true;
+    }
+  }
+}
+
+}  // namespace
+
+FileRead ReadRegularFile(const std::string& path, size_t limit) {
+  FileRead read;
+  const std::wstring wide = WideName(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return read;
+    read.kind = FileKind::kOther;
+    read.error = SystemReason(code);
+    return read;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    read.kind = FileKind::kDirectory;
+    return read;
+  }
+  // Shared for deleting and writing too: another copy of the program may
+  // replace the file while this one reads it.
+  const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  read.kind = FileKind::kRegular;
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    read.kind = code == ERROR_FILE_NOT_FOUND ? FileKind::kMissing : FileKind::kRegular;
+    if (code != ERROR_FILE_NOT_FOUND) read.error = SystemReason(code);
+    return read;
+  }
+  LARGE_INTEGER size{};
+  if ((read.kind = KindOf(GetFileType(file))) != FileKind::kRegular) {
+  } else if (!GetFileSizeEx(file, &size)) {
+    read.error = SystemReason(GetLastError());
+  } else if (static_cast<unsigned long long>(size.QuadPart) > limit) {
+    read.tooLarge = true;
+  } else if (!ReadUpTo(file, limit, &read)) {
+    read.error = SystemReason(GetLastError());
+    read.contents.clear();
+  }
+  CloseHandle(file);
+  return read;
+}
+
+}  // namespace platform
