@@ -64,3 +64,10 @@ ResultCode PromptOperator(const std::string& instructions) {
   console.EndKeys();
   return answer;
 }
+
+std::string InstructionBlock(size_t stars, std::initializer_list<std::string> lines) {
+  const std::string frame(stars, '*');
+  std::string block = "\n" + frame + "\n";
+  for (const std::string& line : lines) block += line + "\n";
+  return block + frame + "\n\n";
+}

@@ -178,6 +178,12 @@ ResultCode SendSetting(int32_t port, const std::string& code) {
 
 std::string LastReply() { return std::string(ResponseLine, ResponseLength); }
 
+ResultCode QueryIsMaster(int32_t port, bool* master) {
+  const ResultCode read = QueryRegister(port, kRegRole);
+  *master = read == kResultOk && LastReply().rfind('0', 0) == 0;
+  return read;
+}
+
 ResultCode QueryRegister(int32_t port, int index) {
   std::string command = "AT ?\r";
   command[2] = SettingsTable[index].letter[0];

@@ -16,7 +16,12 @@ ResultCode ReadReply(int32_t port, const std::string& command);
 ResultCode SendSetting(int32_t port, const std::string& code);
 // Reads register index of the SettingsTable into ResponseLine.
 ResultCode QueryRegister(int32_t port, int index);
-// The reply line of the last successful read, NULs included.
+// The reply line of the last successful read, NULs included: the one way
+// to the reply outside the exchange.
 std::string LastReply();
+// Reads the Role register; *master tells whether the adapter answered that
+// it is a master (a reply that starts with the digit 0, the entry "R0";
+// anything else counts as slave). Returns the read's result.
+ResultCode QueryIsMaster(int32_t port, bool* master);
 
 #endif

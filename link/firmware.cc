@@ -1,6 +1,6 @@
 #include "firmware.h"
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 #include "at_exchange.h"
@@ -34,14 +34,14 @@ constexpr FirmwareDependentRegister kFirmwareDependentRegisters[] = {
     {kRegEscapeMode, kFirmwareV412},
 };
 
-// Index of the version named in ResponseLine; the newest for a text the
-// table does not hold (or a line too short to hold one).
+// Index of the version named in the last reply (up to a NUL in it); the
+// newest for a text the table does not hold (or a line too short to hold
+// one).
 int FirmwareIndexOfReply() {
-  const void* end = std::memchr(ResponseLine, '\0', kResponseLineLength);
-  const size_t length =
-      end != nullptr ? static_cast<const char*>(end) - ResponseLine : kResponseLineLength;
+  const std::string reply = LastReply();
+  const size_t length = std::min(reply.find('\0'), reply.size());
   if (length < kVersionOffset) return kNewestFirmware;
-  const std::string version(ResponseLine + kVersionOffset, length - kVersionOffset);
+  const std::string version = reply.substr(kVersionOffset, length - kVersionOffset);
   for (int index = 0; index < kFirmwareCount; ++index) {
     if (version == FirmwareTable[index]) return index;
   }

@@ -20,12 +20,10 @@ constexpr int kDiagnosticLevel = 5;
 constexpr int kScanAttempts = 2;
 constexpr int kResetAttempts = 5;
 
-const std::string kResetInstructions =
-    "\n" + std::string(73, '*') + "\n" +
-    "* 1. Make sure you selected the correct COM port.\n"
-    "* 2. Make sure the adapter's switch is towards the connector.\n"
-    "* 3. Use a paper clip and gently push on the reset switch for 10 seconds.\n" +
-    std::string(73, '*') + "\n\n";
+const std::string kResetInstructions = InstructionBlock(
+    73, {"* 1. Make sure you selected the correct COM port.",
+         "* 2. Make sure the adapter's switch is towards the connector.",
+         "* 3. Use a paper clip and gently push on the reset switch for 10 seconds."});
 
 // One host setting, as positions in the L, M and K value tables.
 struct Combination {

@@ -71,9 +71,10 @@ ResultCode ReachMaster(int32_t port, const std::string& recordedMaster) {
   PortSetReceiveHook(port, EchoReceived);
   ResultCode r = ConnectToAdapter(port);
   if (r != kResultOk) return r;
-  r = QueryRegister(port, kRegRole);
+  bool master = false;
+  r = QueryIsMaster(port, &master);
   if (r != kResultOk) return r;
-  if (ResponseLine[0] != '0') {
+  if (!master) {
     return FailUnlessCancelled("The adapter on the port is not a master", kResultNoAnswer);
   }
   if (recordedMaster.empty()) return kResultOk;

@@ -34,13 +34,6 @@ bool SameAddress(const std::string& a, const std::string& b) {
   return platform::EqualsIgnoringCase(a, b);
 }
 
-std::string InstructionBlock(size_t stars, std::initializer_list<std::string> lines) {
-  const std::string frame(stars, '*');
-  std::string block = "\n" + frame + "\n";
-  for (const std::string& line : lines) block += line + "\n";
-  return block + frame + "\n\n";
-}
-
 ResultCode FailUnlessCancelled(const std::string& message, ResultCode result) {
   if (RunAbandoned()) return kResultCancelled;
   ConsoleMessage(message);

@@ -20,10 +20,6 @@ bool ExtractAddress(const std::string& reply, std::string* address);
 // Two addresses are the same whatever the case of their letters.
 bool SameAddress(const std::string& a, const std::string& b);
 
-// An instruction block for the operator prompt: an empty line, a frame of
-// stars, the lines, the frame again and an empty line.
-std::string InstructionBlock(size_t stars, std::initializer_list<std::string> lines);
-
 // A step of the dialogue failed: says message and returns result, unless the
 // operator has already given up.
 ResultCode FailUnlessCancelled(const std::string& message, ResultCode result);

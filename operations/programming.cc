@@ -92,13 +92,12 @@ ResultCode CheckHostPortCanFollow(int32_t port) {
 // that it is a master. Returns 0 with *write telling whether to go on.
 ResultCode CheckRoleForAutoConnect(int32_t port, bool* write) {
   ConsoleMessage("Validating adapter Role for autoconnect");
-  const ResultCode read = QueryRegister(port, kRegRole);
+  const ResultCode read = QueryIsMaster(port, write);
   if (read != kResultOk) {
     if (RunAbandoned()) return kResultCancelled;
     ConsoleMessage("Error getting ROLE for AUTOCONNECT");
     return read;
   }
-  *write = ResponseLine[0] == '0';
   if (!*write) ConsoleMessage("Cannot set autoconnect mode in slave mode");
   return kResultOk;
 }

@@ -21,10 +21,11 @@ constexpr int kPauseBeforeReadMs = 100;
 // names no entry. The reply's first character alone picks the entry: the
 // adapter reports the second character of the entry's command text ("0" for
 // "R0", "*" for "L*"). A longer reply must start with a digit.
-bool DecodeChoice(int index, std::string* value) {
+bool DecodeChoice(int index, const std::string& reply, std::string* value) {
   const SettingDescriptor& setting = SettingsTable[index];
-  const char first = ResponseLine[0];
-  const bool longerThanOne = first != '\0' && ResponseLine[1] != '\0';
+  // The reply ends at a NUL in it, as a C string would.
+  const char first = reply.empty() ? '\0' : reply[0];
+  const bool longerThanOne = first != '\0' && reply.size() > 1 && reply[1] != '\0';
   if (longerThanOne && !std::isdigit(static_cast<unsigned char>(first))) {
     value->clear();
     return false;
@@ -74,7 +75,8 @@ ResultCode ReadStatus(int32_t port, const std::function<void(const RegisterReadi
     someReadFailed = someReadFailed || !entry.read;
     if (entry.read) {
       entry.reply = LastReply();
-      if (KindOf(index) == kKindChoice) entry.decoded = DecodeChoice(index, &entry.value);
+      if (KindOf(index) == kKindChoice)
+        entry.decoded = DecodeChoice(index, entry.reply, &entry.value);
     }
     reading(entry);
     if (!entry.decoded) {
