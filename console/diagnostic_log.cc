@@ -9,9 +9,6 @@
 
 namespace {
 
-// Levels at which diagnostics and the adapter's traffic are shown.
-constexpr int kEchoLevel = 5;
-
 // "[MM/DD/YY HH:MM:SS] (code) "
 std::string TimeStampedPrefix(int32_t code) {
   const platform::LocalTime now = platform::CurrentClock().Now();
@@ -38,7 +35,7 @@ int32_t LogMessage(const std::string& message, const std::string& data, const st
 }
 
 void EchoReceived(int32_t /*context*/, int32_t count, const uint8_t* bytes) {
-  if (DebugLevel < kEchoLevel) return;
+  if (DebugLevel < kLevelDiagnostics) return;
   std::string shown;
   for (int32_t i = 0; i < count; ++i) {
     if (RunAbandoned()) continue;

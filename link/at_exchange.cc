@@ -28,8 +28,6 @@ constexpr int kRegisterChangeMs = 3000;  // the adapter applies C, H, O, R, X sl
 constexpr int32_t kWaitAfterCommand = 36;
 constexpr int32_t kWaitAfterReply = 90;
 constexpr char kOkLine[] = "OK\r\n";
-constexpr int kDiagnosticLevel = 5;
-constexpr int kRegisterReadLevel = 10;
 constexpr int kNoLineEnd = -1;  // LogMessage level that writes the text alone
 constexpr char kSpinner[] = "\\|/-";
 constexpr int kSpinnerLength = 4;
@@ -170,10 +168,10 @@ ResultCode ReadReply(int32_t port, const std::string& command) {
 ResultCode SendSetting(int32_t port, const std::string& code) {
   const std::string command = "AT" + code + "\r";
   ConsoleMessage("Sending: " + code);
-  LogMessage("Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
+  LogMessage("Sending Command=>", command, "", kResultNoAnswer, kLevelDiagnostics);
   if (SendAndAwaitOk(port, command) == kResultOk) return kResultOk;
   if (RunAbandoned()) return kResultCancelled;
-  return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
+  return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kLevelDiagnostics);
 }
 
 std::string LastReply() { return std::string(ResponseLine, ResponseLength); }
@@ -187,10 +185,10 @@ ResultCode QueryIsMaster(int32_t port, bool* master) {
 ResultCode QueryRegister(int32_t port, int index) {
   std::string command = "AT ?\r";
   command[2] = SettingsTable[index].letter[0];
-  LogMessage("Device Command=>", command, "", 0, kRegisterReadLevel);
+  LogMessage("Device Command=>", command, "", 0, kLevelRegisterReads);
   for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
     const ResultCode read = ReadReply(port, command);
     if (read == kResultOk || read == kResultCancelled) return read;
   }
-  return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kDiagnosticLevel);
+  return LogMessage("Error Sending Command=>", command, "", kResultNoAnswer, kLevelDiagnostics);
 }

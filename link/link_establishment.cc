@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kDiagnosticLevel = 5;
 constexpr int kScanAttempts = 2;
 constexpr int kResetAttempts = 5;
 
@@ -90,18 +89,18 @@ ResultCode ScanPortSettings(int32_t port) {
       // A setting the port refused, or would not keep, is never tried on
       // the adapter.
       LogMessage("Error setting port characteristics Baud==>", BaudText(c), "",
-                 kResultLibraryError + error, kDiagnosticLevel);
+                 kResultLibraryError + error, kLevelDiagnostics);
       lastError = error;
       continue;
     }
     anyApplied = true;
-    LogMessage(DescribeLinkState("Trying Baud:"), "", "", 0, kDiagnosticLevel);
+    LogMessage(DescribeLinkState("Trying Baud:"), "", "", 0, kLevelDiagnostics);
     const ResultCode answer = AwaitAnswerToAt(port, kScanAttempts);
     if (answer == kResultOk || answer == kResultCancelled) return answer;
   }
   if (!anyApplied && !RunAbandoned()) return PortRefusedEverySetting(port, lastError);
   return LogMessage("Could not communicate with adapter", "", "", kResultNoSettingAnswered,
-                    kDiagnosticLevel);
+                    kLevelDiagnostics);
 }
 
 ResultCode ResetAdapter(int32_t port) {
@@ -117,14 +116,14 @@ ResultCode ResetAdapter(int32_t port) {
     int32_t error = ApplyCombination(port, c);
     if (error != 0) {
       LogMessage("DeviceReset(Port Characteristics==>Baud:", BaudText(c), ")",
-                 kResultLibraryError + error, kDiagnosticLevel);
+                 kResultLibraryError + error, kLevelDiagnostics);
       continue;
     }
     if (SendAndAwaitOk(port, "ATZ0\r") == kResultCancelled) return kResultCancelled;
     error = PortConfigure(port, kPortCode19200, 0, kPortDataBitsCode, 0, kPortLastCode);
     if (error != 0) {
       LogMessage("DeviceReset(Port Characteristics==>Baud[2]:", "19200", ")",
-                 kResultLibraryError + error, kDiagnosticLevel);
+                 kResultLibraryError + error, kLevelDiagnostics);
       continue;
     }
     const ResultCode answer = AwaitAnswerToAt(port, kResetAttempts);

@@ -239,19 +239,3 @@ int32_t PortWaitForString(int32_t handle, int32_t waitTicks, const char* /*unuse
     if (now >= deadline || (count == 0 && now == before)) return kPortErrorTimedOut;
   }
 }
-
-const char* PortOpenErrorText(int32_t openResult) {
-  switch (openResult) {
-    case kPortOpenBadName: return "the port must be named COM<n> or by an absolute device path";
-    case kPortOpenMissing: return "no such serial port";
-    case kPortOpenBusy: return "the port is in use by another program";
-    case kPortOpenNotSerial: return "not a serial port";
-    case kPortOpenOwnTerminal: return "the terminal this program runs in, not a serial port";
-    case kPortOpenSocket: return "a socket, not a serial port";
-    case kPortOpenFifo: return "a named pipe, not a serial port";
-    case kPortOpenDirectory: return "a directory, not a serial port";
-    case kPortOpenRegularFile: return "a regular file, not a serial port";
-    case kPortOpenDenied: return "no permission to open the port";
-    default: return "the port could not be opened";
-  }
-}

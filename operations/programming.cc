@@ -55,7 +55,7 @@ ResultCode FollowWithHostPort(int32_t port, int index) {
   const int32_t error = ConfigurePortFromLinkState(port);
   if (error == 0) return kResultOk;
   LogMessage(failureMessage, DisplayText(index, SettingsTable[index].current), ")",
-             PlusLibraryBase(error), 5);
+             PlusLibraryBase(error), kLevelDiagnostics);
   return PlusLibraryBase(error);
 }
 
@@ -108,7 +108,8 @@ ResultCode WriteRegister(int32_t port, int index) {
   const ResultCode sent = SendSetting(port, entry.command);
   if (sent == kResultOk) return FollowWithHostPort(port, index);
   if (RunAbandoned()) return kResultCancelled;
-  LogMessage("ProgramDevice(SendCommand Error:", entry.display, ")", PlusLibraryBase(sent), 5);
+  LogMessage("ProgramDevice(SendCommand Error:", entry.display, ")", PlusLibraryBase(sent),
+             kLevelDiagnostics);
   ConsoleMessage(std::string("Error sending command to adapter=>") + entry.command);
   return sent;
 }

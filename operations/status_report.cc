@@ -80,7 +80,8 @@ ResultCode ReadStatus(int32_t port, const std::function<void(const RegisterReadi
     }
     reading(entry);
     if (!entry.decoded) {
-      LogMessage(setting.letter, " Command. Received=> ", Printable(entry.reply), 0, 5);
+      LogMessage(setting.letter, " Command. Received=> ", Printable(entry.reply), 0,
+                 kLevelDiagnostics);
     }
   }
   if (RunAbandoned()) return kResultCancelled;

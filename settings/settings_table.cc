@@ -47,24 +47,38 @@ constexpr int32_t CountOf(const ValueChoice (&)[N]) {
   return static_cast<int32_t>(N);
 }
 
+// What status and program do with a register, with its kind beside.
+constexpr uint32_t kShown = SettingShown;
+constexpr uint32_t kShownWritable = SettingShown | SettingWritable;
+// The flags as numbers, as the register list has always given them.
+static_assert((kShown | kKindText) == 0x23 && (kShown | kKindAddress) == 0x22 &&
+                  (kShownWritable | kKindChoice) == 0x61 &&
+                  (kShownWritable | kKindAddress) == 0x62 && (kShownWritable | kKindText) == 0x63 &&
+                  (kShownWritable | kKindPin) == 0x64,
+              "the register flags changed");
+
 const SettingDescriptor kInitialTable[kRegisterCount] = {
-    {"I", nullptr, -1, 0, 0x23, "Firmware version: "},
-    {"R", roleValues, -1, CountOf(roleValues), 0x61, "Role: "},
-    {"B", nullptr, -1, 0, 0x22, "Bluetooth Address(Local): "},
-    {"C", flowValues, -1, CountOf(flowValues), 0x61, "Flow control: "},
-    {"D", remoteValues, 0, CountOf(remoteValues), 0x62, "Bluetooth Address(Remote): "},
-    {"E", echoValues, -1, CountOf(echoValues), 0x61, "Echo: "},
-    {"F", nullptr, -1, 0, 0x00, "Search the neighborhood: "},
-    {"H", discoveryValues, -1, CountOf(discoveryValues), 0x61, "Discovery mode: "},
-    {"A", connectValues, -1, CountOf(connectValues), 0x00, "Establish a connection: "},
-    {"K", stopValues, -1, CountOf(stopValues), 0x61, "Stopbits: "},
-    {"L", baudValues, -1, CountOf(baudValues), 0x61, "Baudrate: "},
-    {"M", parityValues, -1, CountOf(parityValues), 0x61, "Parity: "},
-    {"N", nameValues, 0, CountOf(nameValues), 0x63, "Local Device Name: "},
-    {"O", autoConnectValues, -1, CountOf(autoConnectValues), 0x61, "Auto Connection Mode: "},
-    {"P", pinValues, 0, CountOf(pinValues), 0x64, "PIN: "},
-    {"Q", resultCodeValues, -1, CountOf(resultCodeValues), 0x61, "Result Codes: "},
-    {"X", escapeValues, -1, CountOf(escapeValues), 0x61, "Escape Mode: "},
+    {"I", nullptr, -1, 0, kShown | kKindText, "Firmware version: "},
+    {"R", roleValues, -1, CountOf(roleValues), kShownWritable | kKindChoice, "Role: "},
+    {"B", nullptr, -1, 0, kShown | kKindAddress, "Bluetooth Address(Local): "},
+    {"C", flowValues, -1, CountOf(flowValues), kShownWritable | kKindChoice, "Flow control: "},
+    {"D", remoteValues, 0, CountOf(remoteValues), kShownWritable | kKindAddress,
+     "Bluetooth Address(Remote): "},
+    {"E", echoValues, -1, CountOf(echoValues), kShownWritable | kKindChoice, "Echo: "},
+    {"F", nullptr, -1, 0, kKindNone, "Search the neighborhood: "},
+    {"H", discoveryValues, -1, CountOf(discoveryValues), kShownWritable | kKindChoice,
+     "Discovery mode: "},
+    {"A", connectValues, -1, CountOf(connectValues), kKindNone, "Establish a connection: "},
+    {"K", stopValues, -1, CountOf(stopValues), kShownWritable | kKindChoice, "Stopbits: "},
+    {"L", baudValues, -1, CountOf(baudValues), kShownWritable | kKindChoice, "Baudrate: "},
+    {"M", parityValues, -1, CountOf(parityValues), kShownWritable | kKindChoice, "Parity: "},
+    {"N", nameValues, 0, CountOf(nameValues), kShownWritable | kKindText, "Local Device Name: "},
+    {"O", autoConnectValues, -1, CountOf(autoConnectValues), kShownWritable | kKindChoice,
+     "Auto Connection Mode: "},
+    {"P", pinValues, 0, CountOf(pinValues), kShownWritable | kKindPin, "PIN: "},
+    {"Q", resultCodeValues, -1, CountOf(resultCodeValues), kShownWritable | kKindChoice,
+     "Result Codes: "},
+    {"X", escapeValues, -1, CountOf(escapeValues), kShownWritable | kKindChoice, "Escape Mode: "},
 };
 
 int BufferSizeOf(int index) {
