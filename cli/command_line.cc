@@ -17,6 +17,7 @@
 #include "programming.h"
 #include "run_state.h"
 #include "serial_port.h"
+#include "slave_record_file.h"
 #include "status_json.h"
 #include "status_report.h"
 #include "text_compare.h"
@@ -112,6 +113,11 @@ constexpr char kJsonIsForStatus[] = "Option --json is for the status command onl
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv) {
+  // For the shell's completion, which reads the answer as it is: no banner.
+  if (argc == 2 && std::strcmp(argv[1], "--list-slaves") == 0) {
+    for (const std::string& name : RecordedSlaveNames()) WriteOutput(Printable(name) + "\n");
+    return kExitSuccess;
+  }
   JsonOutput = AsksForJson(argc, argv);
   PrintBanner();
   if (argc < 2) {

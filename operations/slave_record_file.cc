@@ -139,3 +139,16 @@ ResultCode RecordSlaveOf(const std::string& master, const std::string& address,
   }
   return kResultOk;
 }
+
+std::vector<std::string> RecordedSlaveNames() {
+  const platform::FileRead read = platform::ReadRegularFile(kSlaveRecordPath, kLongestRecord);
+  SlaveRecord record;
+  std::string problem;
+  std::vector<std::string> names;
+  if (read.kind != platform::FileKind::kRegular || read.tooLarge || !read.error.empty() ||
+      !ParseSlaveRecord(read.contents, &record, &problem)) {
+    return names;
+  }
+  for (const RecordedSlave& slave : record.slaves) names.push_back(slave.name);
+  return names;
+}

@@ -17,6 +17,11 @@ extern const char kSlaveRecordPath[];
 // Reads the file; a missing one gives an empty record with *found false.
 ResultCode LoadSlaveRecord(SlaveRecord* record, bool* found);
 
+// The names of the slaves in MULTIPAIR.INI, in the file's order, for the
+// shell's completion: says nothing, and gives none for a record it cannot
+// read.
+std::vector<std::string> RecordedSlaveNames();
+
 // Whether the file could be written, checked before anything is asked of
 // the operator.
 ResultCode CheckSlaveRecordWritable();

@@ -1,47 +1,19 @@
 # Bash completion for VostrelCL: options with their values, ports, commands,
-# and after "connect" the slaves recorded in ./MULTIPAIR.INI.
+# and after "connect" the slaves recorded in ./MULTIPAIR.INI. Ports and
+# slaves come from the program itself, so that they are the ones it sees.
 
-# Where ports are looked for (tests point these at a made-up tree).
-_vostrel_sys_root=/sys
-_vostrel_dev_root=/dev
+# The program asked for ports and slaves (tests point this at a stand-in).
+_vostrel_program=VostrelCL
 
-# The ports worth offering, one a line.
+# The ports worth offering, one a line: the names --list gives and the
+# devices they open (its first two lines are the banner).
 _vostrel_ports() {
-  local device number type
-  for device in "$_vostrel_dev_root"/ttyS*; do
-    number=${device##*/ttyS}
-    [[ $number =~ ^[0-9]+$ ]] || continue
-    # Serial core keeps a ttyS for every address it probed; type 0 means
-    # that no UART answered there.
-    type=$(cat "$_vostrel_sys_root/class/tty/ttyS$number/type" 2>/dev/null)
-    [[ $type =~ ^[1-9][0-9]*$ ]] || continue
-    printf '%s\n' "COM$((number + 1))" "$device"
-  done
-  for device in "$_vostrel_dev_root"/serial/by-id/* "$_vostrel_dev_root"/ttyUSB* \
-    "$_vostrel_dev_root"/ttyACM*; do
-    [[ -e $device ]] && printf '%s\n' "$device"
-  done
+  "$_vostrel_program" --list 2>/dev/null | tail -n +3 | awk '$2 ~ /^(\/|\\)/ { print $1; print $2 }'
 }
 
-# $1 without blanks (or CR) at either end, on a line of its own.
-_vostrel_trimmed() {
-  local text=${1#"${1%%[![:space:]]*}"}
-  printf '%s\n' "${text%"${text##*[![:space:]]}"}"
-}
-
-# The names of the [Slaves] section of ./MULTIPAIR.INI, one a line.
+# The names of the slaves of ./MULTIPAIR.INI, one a line.
 _vostrel_slaves() {
-  local line section=
-  [[ -r MULTIPAIR.INI ]] || return 0
-  while IFS= read -r line || [[ -n $line ]]; do
-    line=${line#$'\xef\xbb\xbf'}
-    line=$(_vostrel_trimmed "$line")
-    case $line in
-      '' | \;* | \#*) ;;
-      \[*) section=${line//[[:space:]]/} section=${section,,} ;;
-      *=*) [[ $section == '[slaves]' ]] && _vostrel_trimmed "${line#*=}" ;;
-    esac
-  done <MULTIPAIR.INI
+  "$_vostrel_program" --list-slaves 2>/dev/null
 }
 
 # Completes an option written together with its value ("-l38400"): $1 is

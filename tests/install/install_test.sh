@@ -41,22 +41,25 @@ manual_rows=$(awk '/^\|  [0-9]/ { status = $2 } /^:  / && status != "" {
   sub(/^:  /, ""); print status " " $0; status = "" }' "$source/docs/VostrelCL.1.scd" | tr -d '*')
 expect "exit statuses of README and manual" "$readme_rows" "$manual_rows"
 
-# Completion, on a made-up /sys and /dev: a UART, a phantom ttyS, a USB adapter.
-tree=$scratch/tree
-mkdir -p "$tree"/sys/class/tty/ttyS{0,1} "$tree/dev/serial/by-id" "$scratch/work"
-echo 4 >"$tree/sys/class/tty/ttyS0/type"
-echo 0 >"$tree/sys/class/tty/ttyS1/type"
-touch "$tree"/dev/tty{S0,S1,USB0}
-ln -s ../../ttyUSB0 "$tree/dev/serial/by-id/usb-FTDI_A1-if00-port0"
+# Completion. The ports come from the program's --list, here a stand-in's
+# for a machine with a UART and a USB adapter; the slaves from the installed
+# program's --list-slaves.
+mkdir -p "$scratch/work"
 printf '[Master]\r\nAddress=001A7DDA7113\r\n[Slaves]\r\n001A7DDA7121 = Slave01\r\n001A7DDA7122=Pump Room\r\n' \
   >"$scratch/work/MULTIPAIR.INI"
+expect "--list-slaves" $'Slave01\nPump Room' "$(cd "$scratch/work" && "$prefix/bin/VostrelCL" --list-slaves)"
+stand_in=$scratch/stand-in
+printf '#!/bin/sh\n[ "$1" = --list ] || exec "%s" "$@"\n%s\n' "$prefix/bin/VostrelCL" \
+  'printf "banner\nbanner\nCOM1  /dev/ttyS0  driver serial\n/dev/serial/by-id/usb-FTDI_A1-if00-port0  /dev/ttyUSB0  FTDI\n"' \
+  >"$stand_in"
+chmod +x "$stand_in"
 completion=$prefix/share/bash-completion/completions/VostrelCL
 # completions WORD... : what Tab offers for the last word, on one line.
 completions() {
   (cd "$scratch/work" && bash --norc --noprofile -c '
-    source "$0" && _vostrel_sys_root=$1/sys _vostrel_dev_root=$1/dev && shift &&
+    source "$0" && _vostrel_program=$1 && shift &&
     COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) && _VostrelCL && echo "${COMPREPLY[*]}"' \
-    "$completion" "$tree" VostrelCL "$@")
+    "$completion" "$stand_in" VostrelCL "$@")
 }
 expect "completion registered" "complete -F _VostrelCL VostrelCL" \
   "$(bash --norc --noprofile -c 'source "$0" && complete -p VostrelCL' "$completion")"
@@ -64,7 +67,7 @@ expect "-l" "-l1200 -l2400 -l4800 -l9600 -l19200 -l38400 -l57600 -l115200 -l2304
   "$(completions -l)"
 expect "-mO" "-modd" "$(completions -mO)"
 expect "-" "-c -d -k -l -m -n -o -p -r -x -z --help --list --version" "$(completions -)"
-expect "ports" "COM1 $tree/dev/ttyS0 $tree/dev/serial/by-id/usb-FTDI_A1-if00-port0 $tree/dev/ttyUSB0" \
+expect "ports" "COM1 /dev/ttyS0 /dev/serial/by-id/usb-FTDI_A1-if00-port0 /dev/ttyUSB0" \
   "$(completions -z5 '')"
 expect "commands" "connect" "$(completions COM1 con)"
 expect "slaves" 'Slave01 Pump\ Room' "$(completions COM1 Connect '')"
