@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "command_line.h"
 #include "port_errors.h"
@@ -44,6 +46,41 @@ class FaultyLine : public platform::SerialDevice {
   int writes_ = 0;
   bool refused_ = false;
 };
+
+// Runs of the same line at a steady pace (the walk through every setting
+// repeats a command dozens of times) become one line "TIME TEXT xN every
+// MS": the order and the pace stay readable, and the files stay short.
+std::string FoldRepeats(const std::string& trace) {
+  struct Line {
+    long long time;
+    std::string text;
+  };
+  std::vector<Line> lines;
+  std::istringstream in(trace);
+  for (std::string line; std::getline(in, line);) {
+    const size_t blank = line.find(' ');
+    lines.push_back({std::stoll(line.substr(0, blank)), line.substr(blank + 1)});
+  }
+  std::ostringstream folded;
+  for (size_t first = 0; first < lines.size();) {
+    size_t last = first;
+    const long long interval =
+        first + 1 < lines.size() ? lines[first + 1].time - lines[first].time : 0;
+    while (last + 1 < lines.size() && lines[last + 1].text == lines[first].text &&
+           lines[last + 1].time - lines[last].time == interval) {
+      ++last;
+    }
+    folded << lines[first].time << ' ' << lines[first].text;
+    if (last - first >= 2) {
+      folded << " x" << last - first + 1 << " every " << interval;
+    } else {
+      last = first;  // two alike are written out
+    }
+    folded << '\n';
+    first = last + 1;
+  }
+  return folded.str();
+}
 
 }  // namespace
 
@@ -103,6 +140,5 @@ std::string SimulatedAdapterTest::Trace() {
     previous = &sent;
   }
   if (previous != nullptr && previous->byte != '\r') trace << '\n';
-  trace << "end " << clock_.MonotonicMs() << '\n';
-  return trace.str();
+  return FoldRepeats(trace.str()) + "end " + std::to_string(clock_.MonotonicMs()) + '\n';
 }
