@@ -29,12 +29,19 @@ constexpr int kDrainMs = 2000;
 // links: it takes no time) whose COM7 leads to the device (never COM1: Wine
 // maps it to /dev/ttyS0, the machine's console), and stops the prefix's
 // wineserver, which holds the device open for a while, before it ends.
+// A Windows program named (with its arguments) in VOSTREL_E2E_WINE_BESIDE
+// runs beside it in the same prefix, started first; the program waits up to
+// 20 s for the file VOSTREL_E2E_WINE_BESIDE_READY, when set.
 constexpr char kWineRun[] =
     "p=$(mktemp -d) && cp -al \"$VOSTREL_E2E_WINE_PREFIX\" \"$p/w\" && "
     "ln -sfn \"$1\" \"$p/w/dosdevices/com7\" && shift || exit 125; "
     "loader=$VOSTREL_E2E_WINE_LOADER; "
-    "WINEPREFIX=$p/w WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \"$loader\" "
-    "\"$VOSTREL_E2E_WINDOWS_PROGRAM\" \"$@\"; status=$?; "
+    "export WINEPREFIX=$p/w WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=; "
+    "if [ -n \"$VOSTREL_E2E_WINE_BESIDE\" ]; then \"$loader\" $VOSTREL_E2E_WINE_BESIDE </dev/null "
+    ">/dev/null 2>&1 & "
+    "for i in $(seq 400); do [ -z \"$VOSTREL_E2E_WINE_BESIDE_READY\" ] || "
+    "[ -e \"$VOSTREL_E2E_WINE_BESIDE_READY\" ] && break; sleep 0.05; done; fi; "
+    "\"$loader\" \"$VOSTREL_E2E_WINDOWS_PROGRAM\" \"$@\"; status=$?; "
     "WINEPREFIX=$p/w \"${loader%/*}/wineserver\" -k; rm -rf \"$p\"; exit $status";
 
 int Remaining(int64_t deadline) {

@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "clock.h"
+#include "file_replace.h"
 #include "os_layer.h"
 #include "pause_timer.h"
 #include "port_errors.h"
 #include "port_name.h"
+#include "scratch_directory.h"
 #include "win32_console.h"
 
 namespace {
@@ -49,6 +51,33 @@ TEST(Win32SerialOpenTest, FailuresSayWhatIsWrong) {
     EXPECT_EQ(platform::OpenOsSerialDevice(name, &error), nullptr) << name;
     EXPECT_EQ(error, expected) << name;
   }
+}
+
+// Windows refuses to rename over a read-only file or one another program
+// holds without delete sharing: the check before the first prompt must see
+// both, and say which.
+TEST(Win32FileReplaceTest, ARecordThatCannotBeReplacedIsRefusedBeforehand) {
+  ScratchDirectory scratch;
+  ASSERT_FALSE(scratch.path().empty());
+  std::string error;
+  EXPECT_TRUE(platform::CanReplaceFile("RECORD", &error)) << "absent: " << error;
+  ASSERT_TRUE(platform::ReplaceFileWhole("RECORD", "old", &error)) << error;
+  EXPECT_TRUE(platform::CanReplaceFile("RECORD", &error)) << error;
+
+  SetFileAttributesW(L"RECORD", FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(platform::CanReplaceFile("RECORD", &error));
+  EXPECT_EQ(error, "it is read-only");
+  SetFileAttributesW(L"RECORD", FILE_ATTRIBUTE_NORMAL);
+
+  const HANDLE held = CreateFileW(L"RECORD", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const int64_t start = platform::OsMonotonicMs();
+  EXPECT_FALSE(platform::CanReplaceFile("RECORD", &error));
+  EXPECT_EQ(error.rfind("it cannot be replaced: ", 0), 0u) << error;
+  EXPECT_GE(platform::OsMonotonicMs() - start, 2000) << "given up without waiting";
+  CloseHandle(held);
+  EXPECT_TRUE(platform::CanReplaceFile("RECORD", &error)) << error;
 }
 
 // Scan codes of a PC keyboard, which the C library reads extended keys by.
