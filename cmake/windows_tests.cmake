@@ -75,6 +75,7 @@ set_tests_properties(install_windows PROPERTIES
 set(VOSTREL_LINUX_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH
     "The Linux build whose e2e_tests and adapter-sim drive the Windows program")
 set(windows_scenarios
+    EndToEnd.StatusFindsTheSettingsProgramLeft
     EndToEnd.StatusFindsTheBaudRateProgramLeft
     EndToEnd.ResetWithTheButtonPressed
     EndToEnd.PairDialogue

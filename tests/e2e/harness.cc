@@ -209,11 +209,12 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::str
     if (device) argv[4] = argument;
     argv.push_back(device ? "COM7" : argument);
   }
-  // Wine's console reads the terminal on standard input; the preload
+  // Wine's console reads the terminal on standard input; the other preload
   // libraries are for the Linux program.
   const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
   Start(argv, WindowsProgram() ? consoleSlave_ : nothing, consolePath,
-        WindowsProgram() ? "" : PARITY_PRELOAD_LIBRARY + (preload.empty() ? "" : ":" + preload));
+        WindowsProgram() ? WINE_PARITY_PRELOAD_LIBRARY
+                         : PARITY_PRELOAD_LIBRARY + (preload.empty() ? "" : ":" + preload));
   close(nothing);
 }
 
