@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "console_code_page.h"
 #include "exit_guard.h"
 #include "port_restore.h"
 
@@ -40,6 +41,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   // The shell prompt then starts on a fresh line.
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "\r\n", 2, &written, nullptr);
+  RestoreConsoleCodePage();
   // Not ExitProcess: the C library's exit work could wait for a lock that
   // the interrupted main thread holds.
   TerminateProcess(GetCurrentProcess(), status);
