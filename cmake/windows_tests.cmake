@@ -77,6 +77,7 @@ set(VOSTREL_LINUX_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH
 set(windows_scenarios
     EndToEnd.StatusFindsTheSettingsProgramLeft
     EndToEnd.StatusFindsTheBaudRateProgramLeft
+    EndToEnd.AnAccentedNameReachesTheAdapterAsGiven
     EndToEnd.ResetWithTheButtonPressed
     EndToEnd.PairDialogue
     Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/VanishesInStatus

@@ -143,9 +143,17 @@ TEST(EndToEnd, StatusFindsTheSettingsProgramLeft) {
   ExpectTranscripts({"program_38400_even", "status_38400_even"});
 }
 
-// These three also run the Windows build under Wine (cmake/windows_tests.cmake).
+// These also run the Windows build under Wine (cmake/windows_tests.cmake).
 TEST(EndToEnd, StatusFindsTheBaudRateProgramLeft) {
   ExpectTranscripts({"program_115200", "status_115200"});
+}
+
+// Under Wine the name travels through the UTF-16 command line and must
+// still reach the adapter as the same UTF-8 bytes.
+TEST(EndToEnd, AnAccentedNameReachesTheAdapterAsGiven) {
+  std::string adapters;
+  ExpectTranscripts({"program_accented_name"}, &adapters);
+  EXPECT_NE(adapters.find("  N Café Zürich\n"), std::string::npos) << adapters;
 }
 
 TEST(EndToEnd, ResetWithTheButtonPressed) { ExpectTranscripts({"reset_button"}); }

@@ -27,7 +27,8 @@ constexpr int kDrainMs = 2000;
 // environment names them), given the device ($1) and the program's
 // arguments. Each run gets a private copy of the prepared prefix (hard
 // links: it takes no time) whose COM7 leads to the device (never COM1: Wine
-// maps it to /dev/ttyS0, the machine's console), and stops the prefix's
+// maps it to /dev/ttyS0, the machine's console), in a UTF-8 locale so that
+// Wine reads the arguments' bytes as UTF-8, and stops the prefix's
 // wineserver, which holds the device open for a while, before it ends.
 // A Windows program named (with its arguments) in VOSTREL_E2E_WINE_BESIDE
 // runs beside it in the same prefix, started first; the program waits up to
@@ -36,7 +37,7 @@ constexpr char kWineRun[] =
     "p=$(mktemp -d) && cp -al \"$VOSTREL_E2E_WINE_PREFIX\" \"$p/w\" && "
     "ln -sfn \"$1\" \"$p/w/dosdevices/com7\" && shift || exit 125; "
     "loader=$VOSTREL_E2E_WINE_LOADER; "
-    "export WINEPREFIX=$p/w WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=; "
+    "export WINEPREFIX=$p/w WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8; "
     "if [ -n \"$VOSTREL_E2E_WINE_BESIDE\" ]; then \"$loader\" $VOSTREL_E2E_WINE_BESIDE </dev/null "
     ">/dev/null 2>&1 & "
     "for i in $(seq 400); do [ -z \"$VOSTREL_E2E_WINE_BESIDE_READY\" ] || "
