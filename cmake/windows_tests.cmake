@@ -80,6 +80,7 @@ set(windows_scenarios
     EndToEnd.AnAccentedNameReachesTheAdapterAsGiven
     EndToEnd.ResetWithTheButtonPressed
     EndToEnd.PairDialogue
+    FaultTest.APromptNoOneCanAnswerEndsTheRun
     Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/VanishesInStatus
     Holds/HeldRecord.*)
 # Holds a file open as Windows' own programs do, beside the program under test.

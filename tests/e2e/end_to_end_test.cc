@@ -228,6 +228,19 @@ TEST_P(FaultScenario, EndsWithItsStatusAndLeavesEverythingAsItWas) {
 INSTANTIATE_TEST_SUITE_P(Faults, FaultScenario, ::testing::ValuesIn(kScenarios),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Started as from a service, or under Windows by a program whose console
+// nobody sees: the first prompt says that no one can answer it, and the run
+// ends rather than waiting for ever.
+TEST(FaultTest, APromptNoOneCanAnswerEndsTheRun) {
+  e2e::AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
+  e2e::ProgramRun run({sim.devicePath(), "reset"}, "", "", false);
+  EXPECT_EQ(run.Finish(30000), 5);
+  const std::string last = "\nNo console is available to answer the prompt.\n";
+  const std::string& output = run.output();
+  EXPECT_EQ(output.substr(output.size() - std::min(output.size(), last.size())), last);
+}
+
 // Every signal that ends the run ends it with 128 + its number, the terminal
 // and the port put back (at pair's second prompt the port is set to the
 // adapter's line), and the shell's prompt on a line of its own. Output

@@ -196,7 +196,7 @@ bool AdapterSim::Command(const std::string& line) {
 }
 
 ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::string& preload,
-                       const std::string& shell) {
+                       const std::string& shell, bool withConsole) {
   console_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (console_ < 0 || grantpt(console_) != 0 || unlockpt(console_) != 0) return;
   const std::string consolePath = ptsname(console_);
@@ -213,7 +213,8 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::str
   // Wine's console reads the terminal on standard input; the other preload
   // libraries are for the Linux program.
   const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  Start(argv, WindowsProgram() ? consoleSlave_ : nothing, consolePath,
+  Start(argv, WindowsProgram() && withConsole ? consoleSlave_ : nothing,
+        withConsole ? consolePath : "",
         WindowsProgram() ? WINE_PARITY_PRELOAD_LIBRARY
                          : PARITY_PRELOAD_LIBRARY + (preload.empty() ? "" : ":" + preload));
   close(nothing);
