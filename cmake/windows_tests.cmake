@@ -80,6 +80,7 @@ set(windows_scenarios
     EndToEnd.AnAccentedNameReachesTheAdapterAsGiven
     EndToEnd.ResetWithTheButtonPressed
     EndToEnd.PairDialogue
+    EndToEnd.MultipairThreeSlavesThenConnectAndDisconnect
     FaultTest.APromptNoOneCanAnswerEndsTheRun
     Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/VanishesInStatus
     Holds/HeldRecord.*)
