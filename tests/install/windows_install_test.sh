@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows build's install, as its .zip holds it: the files, the manual as
-# text, and under Wine the program's version and --list with a COM port
+# text, the executable's header, version resource and manifest, and under Wine the program's version and --list with a COM port
 # linked in Wine's registry (as winecfg links one).
 # Usage: windows_install_test.sh BUILD_DIR VERSION WINE_LOADER WINESERVER WINE_PREFIX
 set -uo pipefail
@@ -16,6 +16,19 @@ expect "installed files" "$(printf '%s\n' LICENSE.txt README.txt VostrelCL.exe V
 expect "text manual: exit statuses and version" "EXIT STATUS
 VostrelCL $version" \
   "$(grep -o -e '^EXIT STATUS' -e "VostrelCL $version" "$scratch/zip/VostrelCL.txt" | LC_ALL=C sort -u)"
+
+exe=$scratch/zip/VostrelCL.exe
+expect "oldest Windows in the header: Vista" "$(printf 'OS 6.0\nsubsystem 6.0')" \
+  "$(x86_64-w64-mingw32-objdump -p "$exe" | awk '
+     /^MajorOSystemVersion/ {o = $2} /^MinorOSystemVersion/ {o = o "." $2}
+     /^MajorSubsystemVersion/ {s = $2} /^MinorSubsystemVersion/ {s = s "." $2}
+     END {print "OS " o; print "subsystem " s}')"
+expect "version resource" "$(printf 'FileVersion %s\nProductVersion %s' "$version" "$version")" \
+  "$(strings -el "$exe" | awk '/^(File|Product)Version$/ {name = $0; next} name {print name, $0; name = ""}')"
+expect "manifest: version, UTF-8 code page, long paths" "$(printf '%s\n' \
+  "name=\"VostrelCL\" version=\"$version.0\"" '>true</longPathAware>' '>UTF-8</activeCodePage>')" \
+  "$(strings "$exe" | grep -o -e 'name="VostrelCL" version="[0-9.]*"' -e '>UTF-8</activeCodePage>' \
+     -e '>true</longPathAware>')"
 
 cp -a "$prefix_template" "$WINEPREFIX"
 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM12 /d /dev/null /f >/dev/null
