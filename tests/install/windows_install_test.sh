@@ -37,5 +37,15 @@ expect "--version under Wine" "VostrelCL version $version" \
   "$("$wine" "$scratch/zip/VostrelCL.exe" --version | head -1)"
 expect "--list under Wine: the linked port" 'COM12  \\.\COM12  \Device\Serial11' \
   "$("$wine" "$scratch/zip/VostrelCL.exe" --list | grep COM12)"
+# Ports a driver put in the registry's map itself, which lasts only while
+# this Wine runs: one not named COM<n>, and one whose kernel name is not
+# ASCII. Wine reads the arguments as UTF-8 in a UTF-8 locale.
+map='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+expect "--list under Wine: other names, UTF-8, COM ports first" \
+  "$(printf '%s\n' 'COM4  \\.\COM4  \Device\Série3' 'COM12  \\.\COM12  \Device\Serial11' \
+     '\\.\CNCA0  \\.\CNCA0  \Device\Nullmodem0')" \
+  "$(LC_ALL=C.UTF-8 "$wine" cmd /c "reg add $map /v \Device\Nullmodem0 /d CNCA0 /f >nul & \
+reg add $map /v \Device\Série3 /d COM4 /f >nul & Z:${exe//\//\\} --list" |
+     tr -d '\r' | grep -e COM4 -e COM12 -e CNCA0)"
 
 finish "windows install"
