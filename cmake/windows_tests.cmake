@@ -82,6 +82,7 @@ set(windows_scenarios
     EndToEnd.PairDialogue
     EndToEnd.MultipairThreeSlavesThenConnectAndDisconnect
     FaultTest.APromptNoOneCanAnswerEndsTheRun
+    FaultTest.CtrlCDuringAReadEndsTheRunAtOnce
     Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/VanishesInStatus
     Holds/HeldRecord.*)
 # Holds a file open as Windows' own programs do, beside the program under test.

@@ -76,10 +76,20 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
   }
 }
 
+// The port's settings after a run with, under Wine, the minimum read count
+// and the IGNBRK and NOFLSH flags as before: Wine's own, which no DCB holds
+// or restores.
+termios AsWineLeavesIt(termios after, const termios& before) {
+  if (e2e::WindowsProgram()) {
+    after.c_cc[VMIN] = before.c_cc[VMIN];
+    after.c_iflag = (after.c_iflag & ~IGNBRK) | (before.c_iflag & IGNBRK);
+    after.c_lflag = (after.c_lflag & ~NOFLSH) | (before.c_lflag & NOFLSH);
+  }
+  return after;
+}
+
 // Runs the program and checks everything a run must leave intact (a port
-// that vanished has no settings to check; under Wine, the port's minimum
-// read count and its IGNBRK and NOFLSH flags are Wine's own, which no DCB
-// holds or restores).
+// that vanished has no settings to check).
 // Sleeping through the protocol's pauses costs next to nothing; the slack
 // covers start-up, which the sanitizers make slow (over 200 ms of CPU on a
 // busy machine).
@@ -95,12 +105,7 @@ void ExpectRun(e2e::AdapterSim& sim, const std::vector<std::string>& arguments,
   const std::string& output = run.output();
   EXPECT_EQ(output.substr(output.size() - std::min(output.size(), lastWords.size())), lastWords);
   EXPECT_TRUE(run.ConsoleRestored()) << "terminal not restored";
-  termios portAfter = e2e::TerminalSettings(sim.devicePath());
-  if (e2e::WindowsProgram()) {
-    portAfter.c_cc[VMIN] = portBefore.c_cc[VMIN];
-    portAfter.c_iflag = (portAfter.c_iflag & ~IGNBRK) | (portBefore.c_iflag & IGNBRK);
-    portAfter.c_lflag = (portAfter.c_lflag & ~NOFLSH) | (portBefore.c_lflag & NOFLSH);
-  }
+  const termios portAfter = AsWineLeavesIt(e2e::TerminalSettings(sim.devicePath()), portBefore);
   if (steps.find("vanish") == std::string::npos) {
     EXPECT_TRUE(e2e::SameSettings(portAfter, portBefore)) << "port not restored";
   }
@@ -239,6 +244,26 @@ TEST(FaultTest, APromptNoOneCanAnswerEndsTheRun) {
   const std::string last = "\nNo console is available to answer the prompt.\n";
   const std::string& output = run.output();
   EXPECT_EQ(output.substr(output.size() - std::min(output.size(), last.size())), last);
+}
+
+// Ctrl-C typed while the program waits for an adapter that does not answer
+// ends the run at once, with the port put back: under Windows the handler
+// must not wait behind the read in progress.
+TEST(FaultTest, CtrlCDuringAReadEndsTheRunAtOnce) {
+  e2e::AdapterSim sim({"--plugged", "none"});
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
+  const termios portBefore = e2e::TerminalSettings(sim.devicePath());
+  e2e::ProgramRun run({sim.devicePath(), "status"});
+  ASSERT_TRUE(run.WaitForOutput("Connecting to device\r\n")) << run.output();
+  run.WaitForOutput("never printed", 1000);  // a read is waiting by now
+  run.Type("\x03");
+  const int64_t typed = platform::OsMonotonicMs();
+  // The handler's last words, once the port is back.
+  EXPECT_TRUE(run.WaitForOutput("\r\n", 5000)) << run.output();
+  EXPECT_LT(platform::OsMonotonicMs() - typed, 1000) << run.output();
+  EXPECT_EQ(run.Finish(10000), 130) << run.output();
+  EXPECT_TRUE(e2e::SameSettings(AsWineLeavesIt(e2e::TerminalSettings(sim.devicePath()), portBefore),
+                                portBefore));
 }
 
 // Every signal that ends the run ends it with 128 + its number, the terminal
