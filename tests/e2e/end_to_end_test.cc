@@ -174,7 +174,8 @@ TEST(EndToEnd, MultipairThreeSlavesThenConnectAndDisconnect) {
   std::string adapters;
   ExpectTranscripts({"multipair"}, &adapters);
   ExpectGolden("multipair.adapters", adapters);
-  for (const char* name : {"connect_by_name", "connect_by_address", "disconnect"}) {
+  for (const char* name :
+       {"connect_by_name", "connect_by_accented_name", "connect_by_address", "disconnect"}) {
     ExpectTranscripts({name});
   }
 }
