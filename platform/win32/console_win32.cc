@@ -43,7 +43,6 @@ bool SomeoneCanType(const ConsoleView& view) {
   for (const std::wstring& pipe : view.standardPipes) {
     if (IsMinttyPipe(pipe)) return false;
   }
-  if (!view.hasWindow) return false;
   return view.visible || view.windowClass == L"PseudoConsoleWindow" ||
          view.windowClass == L"WineConsoleClass";
 }
@@ -51,7 +50,6 @@ bool SomeoneCanType(const ConsoleView& view) {
 ConsoleView ViewOfThisConsole() {
   ConsoleView view;
   const HWND window = GetConsoleWindow();
-  view.hasWindow = window != nullptr;
   if (window != nullptr) {
     view.visible = IsWindowVisible(window) != FALSE;
     wchar_t name[64] = L"";

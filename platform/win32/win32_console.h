@@ -12,7 +12,7 @@ namespace platform {
 
 // What the process can tell of who could type into its console.
 struct ConsoleView {
-  bool hasWindow = false;  // GetConsoleWindow gave one
+  // The console's window: shown, and its class; none gives false and "".
   bool visible = false;
   std::wstring windowClass;
   // The names of the standard handles that are named pipes.

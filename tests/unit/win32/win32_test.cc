@@ -128,19 +128,19 @@ TEST(Win32ConsoleTest, AConsoleNoOneCanTypeIntoIsTold) {
     bool typeable;
   };
   const Row rows[] = {
-      {{true, true, L"ConsoleWindowClass", {}}, true},          // a Command Prompt window
-      {{true, false, L"PseudoConsoleWindow", {}}, true},        // Windows Terminal, OpenSSH
-      {{true, false, L"WineConsoleClass", {}}, true},           // Wine on a terminal
-      {{true, true, L"ConsoleWindowClass", {L"\\foo"}}, true},  // output to another program
-      {{true, false, L"ConsoleWindowClass", {}}, false},        // Task Scheduler: hidden
-      {{false, false, L"", {}}, false},                         // a detached start
-      {{true, false, L"ConsoleWindowClass", {mintty}}, false},  // Git Bash's mintty
-      {{true, true, L"ConsoleWindowClass", {L"\\cygwin-5a2b-pty3-to-master"}}, false},
+      {{true, L"ConsoleWindowClass", {}}, true},          // a Command Prompt window
+      {{false, L"PseudoConsoleWindow", {}}, true},        // Windows Terminal, OpenSSH
+      {{false, L"WineConsoleClass", {}}, true},           // Wine on a terminal
+      {{true, L"ConsoleWindowClass", {L"\\foo"}}, true},  // output to another program
+      {{false, L"ConsoleWindowClass", {}}, false},        // Task Scheduler: hidden
+      {{false, L"", {}}, false},                          // a detached start
+      {{false, L"ConsoleWindowClass", {mintty}}, false},  // Git Bash's mintty
+      {{true, L"ConsoleWindowClass", {L"\\cygwin-5a2b-pty3-to-master"}}, false},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(platform::SomeoneCanType(row.view), row.typeable)
         << (row.view.standardPipes.empty() ? "" : "pipe ") << row.view.visible << " "
-        << row.view.hasWindow << " " << row.view.windowClass.size();
+        << row.view.windowClass.size();
   }
   // These tests run on Wine's console on a terminal: a real one.
   EXPECT_TRUE(platform::SomeoneCanType(platform::ViewOfThisConsole()));
