@@ -75,14 +75,24 @@ set_tests_properties(install_windows PROPERTIES
 set(VOSTREL_LINUX_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH
     "The Linux build whose e2e_tests and adapter-sim drive the Windows program")
 set(windows_scenarios
+    EndToEnd.StatusFindsTheSettingsProgramLeft
     EndToEnd.StatusFindsTheBaudRateProgramLeft
+    EndToEnd.AnAccentedNameReachesTheAdapterAsGiven
     EndToEnd.ResetWithTheButtonPressed
     EndToEnd.PairDialogue
-    Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/VanishesInStatus)
+    EndToEnd.MultipairThreeSlavesThenConnectAndDisconnect
+    FaultTest.APromptNoOneCanAnswerEndsTheRun
+    FaultTest.CtrlCDuringAReadEndsTheRunAtOnce
+    Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/VanishesInStatus
+    Holds/HeldRecord.*)
+# Holds a file open as Windows' own programs do, beside the program under test.
+add_executable(hold_file ${tests_dir}/e2e/hold_file_win32.c)
+target_link_libraries(hold_file PRIVATE vostrel_warnings)
+set_target_properties(hold_file PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 foreach(scenario ${windows_scenarios})
   add_test(NAME e2e_windows.${scenario}
            COMMAND ${VOSTREL_LINUX_BUILD_DIR}/tests/e2e_tests --gtest_filter=${scenario})
   set_tests_properties(e2e_windows.${scenario} PROPERTIES
-    ENVIRONMENT "VOSTREL_E2E_WINDOWS_PROGRAM=$<TARGET_FILE:VostrelCL>;VOSTREL_E2E_WINE_LOADER=${CMAKE_CROSSCOMPILING_EMULATOR};VOSTREL_E2E_WINE_PREFIX=${WINE_PREFIX_TEMPLATE}"
+    ENVIRONMENT "VOSTREL_E2E_WINDOWS_PROGRAM=$<TARGET_FILE:VostrelCL>;VOSTREL_E2E_WINDOWS_HOLDER=$<TARGET_FILE:hold_file>;VOSTREL_E2E_WINE_LOADER=${CMAKE_CROSSCOMPILING_EMULATOR};VOSTREL_E2E_WINE_PREFIX=${WINE_PREFIX_TEMPLATE}"
     FIXTURES_REQUIRED wine_prefix LABELS "e2e;windows" TIMEOUT 300)
 endforeach()

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "console_code_page.h"
 #include "exit_guard.h"
 #include "port_restore.h"
 
@@ -27,11 +28,12 @@ RestoreSlot slots[kSlotCount];
 BOOL WINAPI OnConsoleControl(DWORD event) {
   const UINT status =
       event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? kExitInterrupted : kExitConsoleClosed;
+  SetEvent(InterruptEvent());
   AcquireSRWLockExclusive(&slotsLock);
   for (RestoreSlot& slot : slots) {
     if (slot.port == nullptr) continue;
-    // A read in progress on the main thread would hold the port until its
-    // time-out; the handles close when the process ends.
+    // The ports are opened for overlapped I/O, so nothing here waits behind
+    // the main thread; its read is ended all the same.
     CancelIoEx(slot.port, nullptr);
     SetCommState(slot.port, &slot.settings);
     SetCommTimeouts(slot.port, &slot.timeouts);
@@ -39,6 +41,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   // The shell prompt then starts on a fresh line.
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "\r\n", 2, &written, nullptr);
+  RestoreConsoleCodePage();
   // Not ExitProcess: the C library's exit work could wait for a lock that
   // the interrupted main thread holds.
   TerminateProcess(GetCurrentProcess(), status);
@@ -68,8 +71,20 @@ void ForgetPort(HANDLE port) {
   ReleaseSRWLockExclusive(&slotsLock);
 }
 
+HANDLE InterruptEvent() {
+  static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+
+void StopIfInterrupted() {
+  if (WaitForSingleObject(InterruptEvent(), 0) == WAIT_OBJECT_0) Sleep(INFINITE);
+}
+
 // Ctrl-C and Ctrl-Break end the run like SIGINT on POSIX (130); a closed
 // console window, log-off or shut-down like a closed terminal (129).
-void InstallInterruptHandlers() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+void InstallInterruptHandlers() {
+  InterruptEvent();
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
 
 }  // namespace platform

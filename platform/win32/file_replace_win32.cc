@@ -3,32 +3,41 @@
 #include <string>
 
 #include "file_replace.h"
+#include "wide_text.h"
 
 namespace platform {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  return wide;
+// Antivirus, the search indexer, a folder synchronised to the cloud or a
+// spreadsheet holds a file for a moment; a replace waits this long for it.
+constexpr ULONGLONG kHeldFileWaitMs = 2000;
+constexpr DWORD kFirstRetryMs = 10;
+constexpr DWORD kLongestRetryMs = 250;
+
+bool HeldByAnother(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+         error == ERROR_LOCK_VIOLATION;
 }
 
-// The system's own wording of the last error, without its line end.
-std::string Failure(const std::string& what, const std::string& path) {
-  const DWORD code = GetLastError();
-  char text[256] = "";
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, code, 0, text, sizeof text, nullptr);
-  std::string reason(text, length);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                             reason.back() == ' ' || reason.back() == '.')) {
-    reason.pop_back();
+// Tries attempt() until it succeeds, fails for another reason than a file
+// held open, or kHeldFileWaitMs have passed, waiting twice as long each
+// time. The last error is left for GetLastError.
+template <typename Attempt>
+bool WhileHeldRetry(Attempt attempt) {
+  const ULONGLONG start = GetTickCount64();
+  DWORD wait = kFirstRetryMs;
+  for (;;) {
+    if (attempt()) return true;
+    const DWORD error = GetLastError();
+    if (!HeldByAnother(error) || GetTickCount64() - start >= kHeldFileWaitMs) return false;
+    Sleep(wait);
+    wait = wait * 2 < kLongestRetryMs ? wait * 2 : kLongestRetryMs;
+    SetLastError(error);
   }
-  if (reason.empty()) reason = "error " + std::to_string(code);
-  return what + " " + path + ": " + reason;
+}
+
+std::string Failure(const std::string& what, const std::string& path) {
+  return what + " " + path + ": " + SystemErrorText(GetLastError());
 }
 
 // Creates a new temporary file next to path; one of the same name left by
@@ -59,6 +68,31 @@ bool WriteAll(HANDLE file, const std::string& contents) {
   return true;
 }
 
+// Whether an existing file at path could be replaced: not read-only (Windows
+// refuses to rename over one), and open to deletion, which another program
+// holding it without delete sharing prevents.
+bool ExistingFileReplaceable(const std::string& path, std::string* error) {
+  const std::wstring wide = Wide(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // none yet, or found out later
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    *error = "it is read-only";
+    return false;
+  }
+  HANDLE file = INVALID_HANDLE_VALUE;
+  const bool opened = WhileHeldRetry([&] {
+    file = CreateFileW(wide.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  if (!opened) {
+    *error = "it cannot be replaced: " + SystemErrorText(GetLastError());
+    return false;
+  }
+  CloseHandle(file);
+  return true;
+}
+
 }  // namespace
 
 bool ReplaceFileWhole(const std::string& path, const std::string& contents, std::string* error) {
@@ -72,12 +106,15 @@ bool ReplaceFileWhole(const std::string& path, const std::string& contents, std:
     written = false;
   }
   CloseHandle(file);
-  if (written && !MoveFileExW(Wide(temporary).c_str(), Wide(path).c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const std::wstring from = Wide(temporary), to = Wide(path);
+  if (written && !WhileHeldRetry([&] {
+        return MoveFileExW(from.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      })) {
     *error = Failure("cannot rename " + temporary + " to", path);
     written = false;
   }
-  if (!written) DeleteFileW(Wide(temporary).c_str());
+  if (!written) DeleteFileW(from.c_str());
   return written;
 }
 
@@ -87,7 +124,7 @@ bool CanReplaceFile(const std::string& path, std::string* error) {
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   DeleteFileW(Wide(temporary).c_str());
-  return true;
+  return ExistingFileReplaceable(path, error);
 }
 
 }  // namespace platform

@@ -77,10 +77,20 @@ void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& si
   }
 }
 
+// The port's settings after a run with, under Wine, the minimum read count
+// and the IGNBRK and NOFLSH flags as before: Wine's own, which no DCB holds
+// or restores.
+termios AsWineLeavesIt(termios after, const termios& before) {
+  if (e2e::WindowsProgram()) {
+    after.c_cc[VMIN] = before.c_cc[VMIN];
+    after.c_iflag = (after.c_iflag & ~IGNBRK) | (before.c_iflag & IGNBRK);
+    after.c_lflag = (after.c_lflag & ~NOFLSH) | (before.c_lflag & NOFLSH);
+  }
+  return after;
+}
+
 // Runs the program and checks everything a run must leave intact (a port
-// that vanished has no settings to check; under Wine, the port's minimum
-// read count and its IGNBRK and NOFLSH flags are Wine's own, which no DCB
-// holds or restores).
+// that vanished has no settings to check).
 // Sleeping through the protocol's pauses costs next to nothing; the slack
 // covers start-up, which the sanitizers make slow (over 200 ms of CPU on a
 // busy machine).
@@ -96,12 +106,7 @@ void ExpectRun(e2e::AdapterSim& sim, const std::vector<std::string>& arguments,
   const std::string& output = run.output();
   EXPECT_EQ(output.substr(output.size() - std::min(output.size(), lastWords.size())), lastWords);
   EXPECT_TRUE(run.ConsoleRestored()) << "terminal not restored";
-  termios portAfter = e2e::TerminalSettings(sim.devicePath());
-  if (e2e::WindowsProgram()) {
-    portAfter.c_cc[VMIN] = portBefore.c_cc[VMIN];
-    portAfter.c_iflag = (portAfter.c_iflag & ~IGNBRK) | (portBefore.c_iflag & IGNBRK);
-    portAfter.c_lflag = (portAfter.c_lflag & ~NOFLSH) | (portBefore.c_lflag & NOFLSH);
-  }
+  const termios portAfter = AsWineLeavesIt(e2e::TerminalSettings(sim.devicePath()), portBefore);
   if (steps.find("vanish") == std::string::npos) {
     EXPECT_TRUE(e2e::SameSettings(portAfter, portBefore)) << "port not restored";
   }
@@ -144,9 +149,17 @@ TEST(EndToEnd, StatusFindsTheSettingsProgramLeft) {
   ExpectTranscripts({"program_38400_even", "status_38400_even"});
 }
 
-// These three also run the Windows build under Wine (cmake/windows_tests.cmake).
+// These also run the Windows build under Wine (cmake/windows_tests.cmake).
 TEST(EndToEnd, StatusFindsTheBaudRateProgramLeft) {
   ExpectTranscripts({"program_115200", "status_115200"});
+}
+
+// Under Wine the name travels through the UTF-16 command line and must
+// still reach the adapter as the same UTF-8 bytes.
+TEST(EndToEnd, AnAccentedNameReachesTheAdapterAsGiven) {
+  std::string adapters;
+  ExpectTranscripts({"program_accented_name"}, &adapters);
+  EXPECT_NE(adapters.find("  N Café Zürich\n"), std::string::npos) << adapters;
 }
 
 TEST(EndToEnd, ResetWithTheButtonPressed) { ExpectTranscripts({"reset_button"}); }
@@ -162,7 +175,8 @@ TEST(EndToEnd, MultipairThreeSlavesThenConnectAndDisconnect) {
   std::string adapters;
   ExpectTranscripts({"multipair"}, &adapters);
   ExpectGolden("multipair.adapters", adapters);
-  for (const char* name : {"connect_by_name", "connect_by_address", "disconnect"}) {
+  for (const char* name :
+       {"connect_by_name", "connect_by_accented_name", "connect_by_address", "disconnect"}) {
     ExpectTranscripts({name});
   }
 }
@@ -251,6 +265,39 @@ TEST_P(FaultScenario, EndsWithItsStatusAndLeavesEverythingAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultScenario, ::testing::ValuesIn(kScenarios),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Started as from a service, or under Windows by a program whose console
+// nobody sees: the first prompt says that no one can answer it, and the run
+// ends rather than waiting for ever.
+TEST(FaultTest, APromptNoOneCanAnswerEndsTheRun) {
+  e2e::AdapterSim sim;
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
+  e2e::ProgramRun run({sim.devicePath(), "reset"}, "", "", false);
+  EXPECT_EQ(run.Finish(30000), 5);
+  const std::string last = "\nNo console is available to answer the prompt.\n";
+  const std::string& output = run.output();
+  EXPECT_EQ(output.substr(output.size() - std::min(output.size(), last.size())), last);
+}
+
+// Ctrl-C typed while the program waits for an adapter that does not answer
+// ends the run at once, with the port put back: under Windows the handler
+// must not wait behind the read in progress.
+TEST(FaultTest, CtrlCDuringAReadEndsTheRunAtOnce) {
+  e2e::AdapterSim sim({"--plugged", "none"});
+  ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
+  const termios portBefore = e2e::TerminalSettings(sim.devicePath());
+  e2e::ProgramRun run({sim.devicePath(), "status"});
+  ASSERT_TRUE(run.WaitForOutput("Connecting to device\r\n")) << run.output();
+  run.WaitForOutput("never printed", 1000);  // a read is waiting by now
+  run.Type("\x03");
+  const int64_t typed = platform::OsMonotonicMs();
+  // The handler's last words, once the port is back.
+  EXPECT_TRUE(run.WaitForOutput("\r\n", 5000)) << run.output();
+  EXPECT_LT(platform::OsMonotonicMs() - typed, 1000) << run.output();
+  EXPECT_EQ(run.Finish(10000), 130) << run.output();
+  EXPECT_TRUE(e2e::SameSettings(AsWineLeavesIt(e2e::TerminalSettings(sim.devicePath()), portBefore),
+                                portBefore));
+}
 
 // Every signal that ends the run ends it with 128 + its number, the terminal
 // and the port put back (at pair's second prompt the port is set to the

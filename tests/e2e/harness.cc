@@ -27,14 +27,22 @@ constexpr int kDrainMs = 2000;
 // environment names them), given the device ($1) and the program's
 // arguments. Each run gets a private copy of the prepared prefix (hard
 // links: it takes no time) whose COM7 leads to the device (never COM1: Wine
-// maps it to /dev/ttyS0, the machine's console), and stops the prefix's
+// maps it to /dev/ttyS0, the machine's console), in a UTF-8 locale so that
+// Wine reads the arguments' bytes as UTF-8, and stops the prefix's
 // wineserver, which holds the device open for a while, before it ends.
+// A Windows program named (with its arguments) in VOSTREL_E2E_WINE_BESIDE
+// runs beside it in the same prefix, started first; the program waits up to
+// 20 s for the file VOSTREL_E2E_WINE_BESIDE_READY, when set.
 constexpr char kWineRun[] =
     "p=$(mktemp -d) && cp -al \"$VOSTREL_E2E_WINE_PREFIX\" \"$p/w\" && "
     "ln -sfn \"$1\" \"$p/w/dosdevices/com7\" && shift || exit 125; "
     "loader=$VOSTREL_E2E_WINE_LOADER; "
-    "WINEPREFIX=$p/w WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \"$loader\" "
-    "\"$VOSTREL_E2E_WINDOWS_PROGRAM\" \"$@\"; status=$?; "
+    "export WINEPREFIX=$p/w WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8; "
+    "if [ -n \"$VOSTREL_E2E_WINE_BESIDE\" ]; then \"$loader\" $VOSTREL_E2E_WINE_BESIDE </dev/null "
+    ">/dev/null 2>&1 & "
+    "for i in $(seq 400); do [ -z \"$VOSTREL_E2E_WINE_BESIDE_READY\" ] || "
+    "[ -e \"$VOSTREL_E2E_WINE_BESIDE_READY\" ] && break; sleep 0.05; done; fi; "
+    "\"$loader\" \"$VOSTREL_E2E_WINDOWS_PROGRAM\" \"$@\"; status=$?; "
     "WINEPREFIX=$p/w \"${loader%/*}/wineserver\" -k; rm -rf \"$p\"; exit $status";
 
 int Remaining(int64_t deadline) {
@@ -188,7 +196,7 @@ bool AdapterSim::Command(const std::string& line) {
 }
 
 ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::string& preload,
-                       const std::string& shell) {
+                       const std::string& shell, bool withConsole) {
   console_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (console_ < 0 || grantpt(console_) != 0 || unlockpt(console_) != 0) return;
   const std::string consolePath = ptsname(console_);
@@ -202,11 +210,13 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments, const std::str
     if (device) argv[4] = argument;
     argv.push_back(device ? "COM7" : argument);
   }
-  // Wine's console reads the terminal on standard input; the preload
+  // Wine's console reads the terminal on standard input; the other preload
   // libraries are for the Linux program.
   const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  Start(argv, WindowsProgram() ? consoleSlave_ : nothing, consolePath,
-        WindowsProgram() ? "" : PARITY_PRELOAD_LIBRARY + (preload.empty() ? "" : ":" + preload));
+  Start(argv, WindowsProgram() && withConsole ? consoleSlave_ : nothing,
+        withConsole ? consolePath : "",
+        WindowsProgram() ? WINE_PARITY_PRELOAD_LIBRARY
+                         : PARITY_PRELOAD_LIBRARY + (preload.empty() ? "" : ":" + preload));
   close(nothing);
 }
 

@@ -82,11 +82,12 @@ class AdapterSim : public Child {
 // VostrelCL.exe under Wine) with a terminal of its own as console and
 // /dev/null as standard input. A device path among the arguments becomes
 // Wine's COM7. With a shell command, bash runs it in place of the program,
-// with the program as $0 and the arguments as $1 and on.
+// with the program as $0 and the arguments as $1 and on. Without a console
+// it runs as from a service: no terminal at all.
 class ProgramRun : public Child {
  public:
   explicit ProgramRun(const std::vector<std::string>& arguments, const std::string& preload = "",
-                      const std::string& shell = "");
+                      const std::string& shell = "", bool withConsole = true);
   ~ProgramRun();
   // Keys typed at the program's console ("\r" for Enter, "c" to cancel),
   // once the prompt has the terminal in single-key mode.

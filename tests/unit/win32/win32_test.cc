@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "clock.h"
+#include "file_replace.h"
 #include "os_layer.h"
 #include "pause_timer.h"
 #include "port_errors.h"
 #include "port_name.h"
+#include "scratch_directory.h"
 #include "win32_console.h"
 
 namespace {
@@ -49,6 +51,33 @@ TEST(Win32SerialOpenTest, FailuresSayWhatIsWrong) {
     EXPECT_EQ(platform::OpenOsSerialDevice(name, &error), nullptr) << name;
     EXPECT_EQ(error, expected) << name;
   }
+}
+
+// Windows refuses to rename over a read-only file or one another program
+// holds without delete sharing: the check before the first prompt must see
+// both, and say which.
+TEST(Win32FileReplaceTest, ARecordThatCannotBeReplacedIsRefusedBeforehand) {
+  ScratchDirectory scratch;
+  ASSERT_FALSE(scratch.path().empty());
+  std::string error;
+  EXPECT_TRUE(platform::CanReplaceFile("RECORD", &error)) << "absent: " << error;
+  ASSERT_TRUE(platform::ReplaceFileWhole("RECORD", "old", &error)) << error;
+  EXPECT_TRUE(platform::CanReplaceFile("RECORD", &error)) << error;
+
+  SetFileAttributesW(L"RECORD", FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(platform::CanReplaceFile("RECORD", &error));
+  EXPECT_EQ(error, "it is read-only");
+  SetFileAttributesW(L"RECORD", FILE_ATTRIBUTE_NORMAL);
+
+  const HANDLE held = CreateFileW(L"RECORD", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const int64_t start = platform::OsMonotonicMs();
+  EXPECT_FALSE(platform::CanReplaceFile("RECORD", &error));
+  EXPECT_EQ(error.rfind("it cannot be replaced: ", 0), 0u) << error;
+  EXPECT_GE(platform::OsMonotonicMs() - start, 2000) << "given up without waiting";
+  CloseHandle(held);
+  EXPECT_TRUE(platform::CanReplaceFile("RECORD", &error)) << error;
 }
 
 // Scan codes of a PC keyboard, which the C library reads extended keys by.
@@ -90,6 +119,31 @@ TEST(Win32ConsoleTest, KeysOnlyInKeyModeAndExtendedKeysAsAPrefixAndASecondCode) 
   EXPECT_EQ(codes, (std::vector<int>{'a', 'C', 224, 72, 0, 152, 13}));
   console.EndKeys();
   CloseHandle(input);
+}
+
+TEST(Win32ConsoleTest, AConsoleNoOneCanTypeIntoIsTold) {
+  const std::wstring mintty = L"\\msys-1888ae32e00d56aa-pty0-from-master";
+  struct Row {
+    platform::ConsoleView view;
+    bool typeable;
+  };
+  const Row rows[] = {
+      {{true, L"ConsoleWindowClass", {}}, true},          // a Command Prompt window
+      {{false, L"PseudoConsoleWindow", {}}, true},        // Windows Terminal, OpenSSH
+      {{false, L"WineConsoleClass", {}}, true},           // Wine on a terminal
+      {{true, L"ConsoleWindowClass", {L"\\foo"}}, true},  // output to another program
+      {{false, L"ConsoleWindowClass", {}}, false},        // Task Scheduler: hidden
+      {{false, L"", {}}, false},                          // a detached start
+      {{false, L"ConsoleWindowClass", {mintty}}, false},  // Git Bash's mintty
+      {{true, L"ConsoleWindowClass", {L"\\cygwin-5a2b-pty3-to-master"}}, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::SomeoneCanType(row.view), row.typeable)
+        << (row.view.standardPipes.empty() ? "" : "pipe ") << row.view.visible << " "
+        << row.view.windowClass.size();
+  }
+  // These tests run on Wine's console on a terminal: a real one.
+  EXPECT_TRUE(platform::SomeoneCanType(platform::ViewOfThisConsole()));
 }
 
 TEST(Win32ConsoleTest, InputThatIsNoConsoleIsRefused) {
