@@ -1,6 +1,7 @@
 #ifndef VOSTREL_CLI_EXIT_STATUS_H
 #define VOSTREL_CLI_EXIT_STATUS_H
 
+#include "process_start.h"
 #include "result_code.h"
 
 // The program's exit statuses, the same on every platform. This is the one
@@ -16,9 +17,9 @@ enum ExitStatus : int {
   // MULTIPAIR.INI missing, unreadable, unwritable or malformed, or no such slave:
   kExitRecordProblem = 7,
   // The exit guard (platform) ends the run with 128 + the signal number:
-  kExitHangUp = 129,       // SIGHUP: the terminal closed
-  kExitInterrupted = 130,  // SIGINT: Ctrl-C
-  kExitTerminated = 143,   // SIGTERM
+  kExitHangUp = platform::kExitHangUp,
+  kExitInterrupted = platform::kExitInterrupted,
+  kExitTerminated = platform::kExitTerminated,
 };
 
 // The exit status that reports a command routine's result.

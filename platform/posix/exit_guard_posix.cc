@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "exit_guard.h"
+#include "process_start.h"
 #include "terminal_restore.h"
 
 namespace platform {
@@ -94,7 +94,7 @@ void OnEndingSignal(int signalNumber) {
   // The shell prompt then starts on a fresh line.
   if (write(STDOUT_FILENO, "\r\n", 2) < 0) {
   }
-  _exit(128 + signalNumber);
+  _exit(kExitSignalBase + signalNumber);
 }
 
 void OnContinue(int) {

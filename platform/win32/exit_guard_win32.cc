@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "console_code_page.h"
-#include "exit_guard.h"
+#include "process_start.h"
 #include "port_restore.h"
 
 namespace platform {
@@ -10,9 +10,6 @@ namespace {
 // Room for every serial port the port table can hold.
 constexpr int kSlotCount = 16;
 
-// The statuses a POSIX run ends with on SIGINT and SIGHUP.
-constexpr UINT kExitInterrupted = 130;
-constexpr UINT kExitConsoleClosed = 129;
 
 struct RestoreSlot {
   HANDLE port = nullptr;  // null: free
@@ -27,7 +24,7 @@ RestoreSlot slots[kSlotCount];
 // so that no port is closed under the restore.
 BOOL WINAPI OnConsoleControl(DWORD event) {
   const UINT status =
-      event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? kExitInterrupted : kExitConsoleClosed;
+      event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? kExitInterrupted : kExitHangUp;
   SetEvent(InterruptEvent());
   AcquireSRWLockExclusive(&slotsLock);
   for (RestoreSlot& slot : slots) {

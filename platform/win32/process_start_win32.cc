@@ -1,7 +1,10 @@
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "console_code_page.h"
@@ -22,7 +25,13 @@ void RestoreConsoleCodePage() {
   if (originalOutputCodePage != 0) SetConsoleOutputCP(originalOutputCodePage);
 }
 
+// A Windows serial port is a handle of its own, never one of the C
+// runtime's descriptors 0 to 2, so a closed standard stream cannot capture
+// it: none is opened.
 std::vector<std::string> StartProcess(int argc, char** argv) {
+  // The C library would otherwise turn every "\n" into "\r\n".
+  _setmode(_fileno(stdout), _O_BINARY);
+  InstallInterruptHandlers();
   const UINT current = GetConsoleOutputCP();
   if (current != 0 && current != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
     originalOutputCodePage = current;
