@@ -7,11 +7,32 @@
 
 #include "clock.h"
 #include "console_keys.h"
+#include "file_lock.h"
+#include "file_replace.h"
+#include "port_list.h"
+#include "port_name.h"
+#include "process_start.h"
+#include "regular_file.h"
 #include "serial_device.h"
 
-// What each operating system's folder (posix/ or win32/) provides besides
-// exit_guard.h and port_name.h: the real clock, console and serial devices,
-// used whenever no test installed its own.
+// The checklist of an operating system's folder: it defines everything
+// below once, and nothing else in the program knows the system. Linux takes
+// posix/ (what any POSIX system has) and linux/ (what is Linux's own);
+// Windows takes win32/; another system takes posix/ and a folder of its own
+// beside linux/ for the rest.
+//
+//   Declared here:         OsClock, OsMonotonicMs, OsConsole, OpenOsSerialDevice
+//                          (the real clock, console and serial devices, used
+//                          whenever no test installed its own)
+//   file_lock.h:           class FileLock
+//   file_replace.h:        ReplaceFileWhole, CanReplaceFile
+//   port_list.h:           ListSerialPorts
+//   port_name.h:           IsDevicePath, ComDevicePath
+//   process_start.h:       StartProcess, InstallInterruptHandlers
+//   regular_file.h:        ReadRegularFile
+//
+// The portable rest of platform/ (installed services, port names, port-open
+// texts, text comparison) is built on these.
 namespace platform {
 
 Clock& OsClock();

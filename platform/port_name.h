@@ -14,7 +14,7 @@ bool IsDevicePath(const std::string& name);
 // command line can give); 0 for any other name.
 long long ComPortNumber(const std::string& name);
 
-// The device "COM<n>" names on this system: /dev/ttyS<n-1> on POSIX,
+// The device "COM<n>" names on this system: /dev/ttyS<n-1> on Linux,
 // \\.\COM<n> on Windows (the form that also reaches COM10 and above).
 std::string ComDevicePath(long long number);
 

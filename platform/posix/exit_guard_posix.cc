@@ -30,7 +30,10 @@ RestoreSlot slots[kSlotCount];
 // the run with the terminals put back. So do the real-time signals.
 const int kEndingSignals[] = {
     SIGINT,    SIGTERM, SIGHUP,  SIGQUIT,   SIGUSR1, SIGUSR2,
-    SIGALRM,   SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU, SIGXFSZ,
+    SIGALRM,   SIGPROF, SIGVTALRM, SIGXCPU, SIGXFSZ,
+#ifdef SIGPOLL  // not on every system
+    SIGPOLL,
+#endif
 #ifdef SIGPWR
     SIGPWR,
 #endif
