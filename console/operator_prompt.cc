@@ -1,7 +1,7 @@
 #include "operator_prompt.h"
 
-#include "console_keys.h"
 #include "console_output.h"
+#include "keyboard.h"
 #include "serial_device.h"
 
 namespace {
@@ -17,8 +17,8 @@ ResultCode Cancel() {
 // Keys pressed before the question was shown, or while it was written,
 // answer nothing. An extended key's second code goes with the next pass. A
 // terminal that hung up stays "available" for ever, so it ends the loop.
-void DiscardWaitingKeys(platform::Console& console) {
-  while (!console.Gone() && console.KeyAvailable()) console.ReadKey();
+void DiscardWaitingKeys(platform::Keyboard& keyboard) {
+  while (!keyboard.Gone() && keyboard.KeyAvailable()) keyboard.ReadKey();
 }
 
 // True once the open port has gone away: no answer could help the run then.
@@ -31,13 +31,13 @@ bool PortWentAway() {
 // Waits for Enter or c; every other code is ignored. A terminal that went
 // away can give neither: the prompt ends as cancelled at once. A port that
 // went away ends it too, with nothing more said.
-ResultCode AwaitAnswer(platform::Console& console) {
+ResultCode AwaitAnswer(platform::Keyboard& keyboard) {
   for (;;) {
-    if (console.Gone()) return Cancel();
-    console.WaitForKey();
+    if (keyboard.Gone()) return Cancel();
+    keyboard.WaitForKey();
     if (PortWentAway()) return kResultCancelled;
-    if (console.Gone()) return Cancel();
-    const int code = console.ReadKey();
+    if (keyboard.Gone()) return Cancel();
+    const int code = keyboard.ReadKey();
     if (code == platform::kKeyEnter) return kResultOk;
     if (code == platform::kKeyCancel) return Cancel();
   }
@@ -50,8 +50,8 @@ ResultCode PromptOperator(const std::string& instructions) {
   if (RunAbandoned() || PortWentAway()) return kResultCancelled;
   // Key mode starts before the question shows, so that a key pressed the
   // moment it appears is neither echoed nor held in a half-typed line.
-  platform::Console& console = platform::CurrentConsole();
-  const bool haveConsole = console.BeginKeys();
+  platform::Keyboard& keyboard = platform::CurrentKeyboard();
+  const bool haveConsole = keyboard.BeginKeys();
   WriteOutput(instructions + "\n");
   WriteOutput(std::string(kPromptLine) + "\n");
   if (!haveConsole) {
@@ -59,9 +59,9 @@ ResultCode PromptOperator(const std::string& instructions) {
     WriteOutput(std::string(kNoConsoleLine) + "\n");
     return Cancel();
   }
-  DiscardWaitingKeys(console);
-  const ResultCode answer = AwaitAnswer(console);
-  console.EndKeys();
+  DiscardWaitingKeys(keyboard);
+  const ResultCode answer = AwaitAnswer(keyboard);
+  keyboard.EndKeys();
   return answer;
 }
 

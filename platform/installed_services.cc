@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "clock.h"
-#include "console_keys.h"
+#include "keyboard.h"
 #include "os_layer.h"
 #include "serial_device.h"
 
@@ -12,7 +12,7 @@ namespace platform {
 namespace {
 
 Clock* installedClock = nullptr;
-Console* installedConsole = nullptr;
+Keyboard* installedConsole = nullptr;
 SerialDevice* watchedDevice = nullptr;
 
 SerialOpener& InstalledOpener() {
@@ -26,9 +26,11 @@ Clock& CurrentClock() { return installedClock != nullptr ? *installedClock : OsC
 
 void SetClock(Clock* clock) { installedClock = clock; }
 
-Console& CurrentConsole() { return installedConsole != nullptr ? *installedConsole : OsConsole(); }
+Keyboard& CurrentKeyboard() {
+  return installedConsole != nullptr ? *installedConsole : OsKeyboard();
+}
 
-void SetConsole(Console* console) { installedConsole = console; }
+void SetKeyboard(Keyboard* console) { installedConsole = console; }
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& name, int* error) {
   const SerialOpener& opener = InstalledOpener();

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "clock.h"
-#include "console_keys.h"
+#include "keyboard.h"
 #include "file_lock.h"
 #include "file_replace.h"
 #include "port_list.h"
@@ -21,8 +21,8 @@
 // Windows takes win32/; another system takes posix/ and a folder of its own
 // beside linux/ for the rest.
 //
-//   Declared here:         OsClock, OsMonotonicMs, OsConsole, OpenOsSerialDevice
-//                          (the real clock, console and serial devices, used
+//   Declared here:         OsClock, OsMonotonicMs, OsKeyboard, OpenOsSerialDevice
+//                          (the real clock, keyboard and serial devices, used
 //                          whenever no test installed its own)
 //   file_lock.h:           class FileLock
 //   file_replace.h:        ReplaceFileWhole, CanReplaceFile
@@ -38,7 +38,7 @@ namespace platform {
 Clock& OsClock();
 // Milliseconds on a clock that never jumps; the start is arbitrary.
 int64_t OsMonotonicMs();
-Console& OsConsole();
+Keyboard& OsKeyboard();
 std::unique_ptr<SerialDevice> OpenOsSerialDevice(const std::string& name, int* error);
 
 }  // namespace platform

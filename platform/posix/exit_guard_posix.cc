@@ -29,7 +29,7 @@ RestoreSlot slots[kSlotCount];
 // own faults, SIGSEGV and the like, are left to their defaults): each ends
 // the run with the terminals put back. So do the real-time signals.
 const int kEndingSignals[] = {
-    SIGINT,    SIGTERM, SIGHUP,  SIGQUIT,   SIGUSR1, SIGUSR2,
+    SIGINT,    SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1, SIGUSR2,
     SIGALRM,   SIGPROF, SIGVTALRM, SIGXCPU, SIGXFSZ,
 #ifdef SIGPOLL  // not on every system
     SIGPOLL,

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "console_keys.h"
+#include "keyboard.h"
 #include "run_sandbox.h"
 #include "slave_record_file.h"
 
@@ -15,7 +15,7 @@ namespace fuzz {
 // The operator of a fuzzed run: no key typed ahead, Enter at the first
 // prompts, then c, so that a dialogue that would go round for ever (one
 // adapter plugged in for two) ends.
-class PatientOperator : public platform::Console {
+class PatientOperator : public platform::Keyboard {
  public:
   bool BeginKeys() override {
     typedAhead_ = false;
@@ -42,7 +42,7 @@ class FreshRun : public RunSandbox {
         std::remove(entry.path().string().c_str());
       }
     }
-    platform::SetConsole(&operator_);
+    platform::SetKeyboard(&operator_);
   }
   VirtualClock& clock() { return clock_; }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "clock.h"
-#include "console_keys.h"
+#include "keyboard.h"
 #include "console_output.h"
 #include "run_state.h"
 #include "serial_device.h"
@@ -38,7 +38,7 @@ class RunSandbox {
   }
   ~RunSandbox() {
     platform::SetSerialOpener(nullptr);
-    platform::SetConsole(nullptr);
+    platform::SetKeyboard(nullptr);
     CaptureOutput(nullptr);
     ResetRunState();
   }

@@ -6,7 +6,7 @@
 
 #include "console_output.h"
 #include "diagnostic_log.h"
-#include "scripted_console.h"
+#include "scripted_keyboard.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -14,7 +14,7 @@ namespace {
 using PromptTest = SimulatedAdapterTest;
 
 TEST_F(PromptTest, KeysTypedBeforeTheQuestionAndOtherKeysAnswerNothing) {
-  ScriptedConsole console;
+  ScriptedKeyboard console;
   console.TypeAhead({99, 13});
   console.AnswerPrompt({67, 224, 99 | 0x80, 27, 'y', 13});  // C, Alt-c, Escape, y, Enter
   EXPECT_EQ(PromptOperator("steps"), kResultOk);
@@ -26,7 +26,7 @@ TEST_F(PromptTest, KeysTypedBeforeTheQuestionAndOtherKeysAnswerNothing) {
 TEST_F(PromptTest, AfterACancelNothingIsShownOrAsked) {
   CancelRequested = 1;
   DebugLevel = 10;
-  ScriptedConsole console;
+  ScriptedKeyboard console;
   EXPECT_EQ(PromptOperator("steps"), kResultCancelled);
   ConsoleMessage("message");
   EXPECT_EQ(LogMessage("log", "", "", 7, 0), kResultCancelled);
@@ -37,7 +37,7 @@ TEST_F(PromptTest, AfterACancelNothingIsShownOrAsked) {
 // Keys typed ahead, then the terminal hangs up: the prompt must neither
 // spin on keys that never run out nor wait for one.
 TEST_F(PromptTest, ATerminalThatHungUpEndsThePromptAsCancelled) {
-  ScriptedConsole console;
+  ScriptedKeyboard console;
   console.TypeAhead({'x', 'y'});
   console.HangUp();
   EXPECT_EQ(PromptOperator("steps"), kResultCancelled);

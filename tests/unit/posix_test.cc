@@ -16,7 +16,7 @@
 #include "os_layer.h"
 #include "port_errors.h"
 #include "port_name.h"
-#include "posix_console.h"
+#include "posix_keyboard.h"
 #include "pty_line.h"
 
 namespace {
@@ -104,10 +104,10 @@ TEST(PosixSerialDevice, RefusalsSayWhy) {
   unlink(path.c_str());
 }
 
-TEST(PosixConsole, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
+TEST(PosixKeyboard, ReadsSingleKeysWithoutEchoAndPutsTheTerminalBack) {
   Pty terminal;
   const termios original = terminal.Settings();
-  platform::PosixConsole console(terminal.slavePath());
+  platform::PosixKeyboard console(terminal.slavePath());
   ASSERT_TRUE(console.BeginKeys());
   EXPECT_EQ(terminal.Settings().c_lflag & (ICANON | ECHO | ISIG), ISIG);  // Ctrl-C still works
 
@@ -153,7 +153,7 @@ TEST(PosixSerialDevice, APortThatHangsUpIsGoneAndEndsAWaitingPrompt) {
   auto watched = platform::OpenOsSerialDevice(watchedLine.slavePath(), &error);
   ASSERT_NE(watched, nullptr) << error;
   platform::SetWatchedDevice(watched.get());
-  platform::PosixConsole console(terminal.slavePath());
+  platform::PosixKeyboard console(terminal.slavePath());
   ASSERT_TRUE(console.BeginKeys());
   watchedLine.Close();
   alarm(10);  // a wait that does not end fails the test instead of hanging it

@@ -18,7 +18,7 @@
 
 #include "golden.h"
 #include "scratch_directory.h"
-#include "scripted_console.h"
+#include "scripted_keyboard.h"
 #include "sim_fixture.h"
 #include "slave_record_file.h"
 
@@ -96,7 +96,7 @@ TEST_F(SlaveRecordFileTest, NoMastersSlaveIsLost) {
             "; bench 4\n[Master]\nAddress=001A7DDA7113\n[Slaves]\n001A7DDA7120=Old\n");
   std::string transcript;
   for (const std::string run : {"AS1", "BS2", "AS3"}) {
-    ScriptedConsole console;
+    ScriptedKeyboard console;
     console.AnswerPrompt({13}, [this, run] { Hands("plug " + run.substr(0, 1)); });
     console.AnswerPrompt({13}, [this, run] {
       if (run == "AS1") {

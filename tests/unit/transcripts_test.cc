@@ -13,7 +13,7 @@
 #include "os_layer.h"
 #include "run_state.h"
 #include "scratch_directory.h"
-#include "scripted_console.h"
+#include "scripted_keyboard.h"
 #include "serial_device.h"
 #include "sim_fixture.h"
 
@@ -74,7 +74,7 @@ TEST_P(DialogueTest, MatchesItsTranscript) {
   if (!dialogue.record.empty()) WriteFile("MULTIPAIR.INI", dialogue.record);
   SetUpBench(dialogue.bench);
   faults_ = dialogue.faults;
-  ScriptedConsole console;
+  ScriptedKeyboard console;
   console.SetNoConsole(!dialogue.console);
   for (const OperatorStep& step : dialogue.steps) {
     const std::vector<int> keys(step.keys.begin(), step.keys.end());

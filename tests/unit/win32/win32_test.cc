@@ -19,7 +19,7 @@
 #include "port_errors.h"
 #include "port_name.h"
 #include "scratch_directory.h"
-#include "win32_console.h"
+#include "win32_keyboard.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ TEST(Win32ConsoleTest, KeysOnlyInKeyModeAndExtendedKeysAsAPrefixAndASecondCode) 
       CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(input, INVALID_HANDLE_VALUE);
-  platform::Win32Console console;
+  platform::Win32Keyboard console;
   QueueKey(input, VK_RETURN, kScanEnter, L'\r');
   EXPECT_FALSE(console.KeyAvailable());
   EXPECT_EQ(console.ReadKey(), -1);
@@ -147,7 +147,7 @@ TEST(Win32ConsoleTest, AConsoleNoOneCanTypeIntoIsTold) {
 }
 
 TEST(Win32ConsoleTest, InputThatIsNoConsoleIsRefused) {
-  platform::Win32Console console(L"NUL");
+  platform::Win32Keyboard console(L"NUL");
   EXPECT_FALSE(console.BeginKeys());
   EXPECT_FALSE(console.KeyAvailable());
   EXPECT_EQ(console.ReadKey(), -1);

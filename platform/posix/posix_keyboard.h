@@ -1,22 +1,22 @@
-#ifndef VOSTREL_PLATFORM_POSIX_POSIX_CONSOLE_H
-#define VOSTREL_PLATFORM_POSIX_POSIX_CONSOLE_H
+#ifndef VOSTREL_PLATFORM_POSIX_POSIX_KEYBOARD_H
+#define VOSTREL_PLATFORM_POSIX_POSIX_KEYBOARD_H
 
 #include <termios.h>
 
 #include <deque>
 #include <string>
 
-#include "console_keys.h"
+#include "keyboard.h"
 
 namespace platform {
 
 // The operator's keyboard on a terminal (normally /dev/tty). Between
 // BeginKeys and EndKeys the terminal delivers single keys without echo;
 // Ctrl-C still interrupts.
-class PosixConsole : public Console {
+class PosixKeyboard : public Keyboard {
  public:
-  explicit PosixConsole(std::string terminalPath = "/dev/tty");
-  ~PosixConsole() override;
+  explicit PosixKeyboard(std::string terminalPath = "/dev/tty");
+  ~PosixKeyboard() override;
 
   bool BeginKeys() override;
   void EndKeys() override;

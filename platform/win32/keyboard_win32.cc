@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "os_layer.h"
-#include "win32_console.h"
+#include "win32_keyboard.h"
 
 namespace platform {
 namespace {
@@ -63,11 +63,11 @@ ConsoleView ViewOfThisConsole() {
   return view;
 }
 
-Win32Console::Win32Console(std::wstring inputName) : inputName_(std::move(inputName)) {}
+Win32Keyboard::Win32Keyboard(std::wstring inputName) : inputName_(std::move(inputName)) {}
 
-Win32Console::~Win32Console() { EndKeys(); }
+Win32Keyboard::~Win32Keyboard() { EndKeys(); }
 
-bool Win32Console::BeginKeys() {
+bool Win32Keyboard::BeginKeys() {
   if (input_ != INVALID_HANDLE_VALUE) return true;
   if (!SomeoneCanType(ViewOfThisConsole())) return false;
   const HANDLE input =
@@ -90,16 +90,16 @@ bool Win32Console::BeginKeys() {
   return true;
 }
 
-void Win32Console::EndKeys() {
+void Win32Keyboard::EndKeys() {
   if (input_ == INVALID_HANDLE_VALUE) return;
   CloseHandle(input_);
   input_ = INVALID_HANDLE_VALUE;
   secondCodeNext_ = false;
 }
 
-bool Win32Console::KeyAvailable() { return input_ != INVALID_HANDLE_VALUE && _kbhit() != 0; }
+bool Win32Keyboard::KeyAvailable() { return input_ != INVALID_HANDLE_VALUE && _kbhit() != 0; }
 
-int Win32Console::ReadKey() {
+int Win32Keyboard::ReadKey() {
   if (input_ == INVALID_HANDLE_VALUE) return -1;
   const int code = _getch();
   if (secondCodeNext_) {
@@ -110,9 +110,9 @@ int Win32Console::ReadKey() {
   return code;
 }
 
-Console& OsConsole() {
-  static Win32Console console;
-  return console;
+Keyboard& OsKeyboard() {
+  static Win32Keyboard keyboard;
+  return keyboard;
 }
 
 }  // namespace platform

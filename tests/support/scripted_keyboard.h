@@ -1,5 +1,5 @@
-#ifndef VOSTREL_TESTS_SUPPORT_SCRIPTED_CONSOLE_H
-#define VOSTREL_TESTS_SUPPORT_SCRIPTED_CONSOLE_H
+#ifndef VOSTREL_TESTS_SUPPORT_SCRIPTED_KEYBOARD_H
+#define VOSTREL_TESTS_SUPPORT_SCRIPTED_KEYBOARD_H
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "console_keys.h"
+#include "keyboard.h"
 
 // The operator's keyboard, scripted; installed for its lifetime. Keys typed
 // ahead are waiting when a prompt starts, so the prompt must discard them.
@@ -16,10 +16,10 @@
 // discard step is over): that look runs the answer's action (the
 // operator's hands: swapping adapters, pressing the reset button), and the
 // keys are there a look later, since the operator takes a moment.
-class ScriptedConsole : public platform::Console {
+class ScriptedKeyboard : public platform::Keyboard {
  public:
-  ScriptedConsole() { platform::SetConsole(this); }
-  ~ScriptedConsole() override { platform::SetConsole(nullptr); }
+  ScriptedKeyboard() { platform::SetKeyboard(this); }
+  ~ScriptedKeyboard() override { platform::SetKeyboard(nullptr); }
 
   // Codes that are already waiting when the next prompt begins.
   void TypeAhead(const std::vector<int>& codes) {

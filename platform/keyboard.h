@@ -1,5 +1,5 @@
-#ifndef VOSTREL_PLATFORM_CONSOLE_KEYS_H
-#define VOSTREL_PLATFORM_CONSOLE_KEYS_H
+#ifndef VOSTREL_PLATFORM_KEYBOARD_H
+#define VOSTREL_PLATFORM_KEYBOARD_H
 
 namespace platform {
 
@@ -12,9 +12,9 @@ constexpr int kExtendedKeyPrefix = 224;
 
 // The operator's keyboard: the controlling terminal (on Windows the console),
 // never standard input.
-class Console {
+class Keyboard {
  public:
-  virtual ~Console() = default;
+  virtual ~Keyboard() = default;
   // Prepares the console for reading single keys without echo. False when
   // the process has no console to read from.
   virtual bool BeginKeys() = 0;
@@ -36,9 +36,9 @@ class Console {
   virtual bool Gone() { return false; }
 };
 
-Console& CurrentConsole();
+Keyboard& CurrentKeyboard();
 // nullptr restores the OS console. The caller keeps ownership.
-void SetConsole(Console* console);
+void SetKeyboard(Keyboard* console);
 
 }  // namespace platform
 

@@ -1,12 +1,12 @@
-#ifndef VOSTREL_PLATFORM_WIN32_WIN32_CONSOLE_H
-#define VOSTREL_PLATFORM_WIN32_WIN32_CONSOLE_H
+#ifndef VOSTREL_PLATFORM_WIN32_WIN32_KEYBOARD_H
+#define VOSTREL_PLATFORM_WIN32_WIN32_KEYBOARD_H
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-#include "console_keys.h"
+#include "keyboard.h"
 
 namespace platform {
 
@@ -31,11 +31,11 @@ ConsoleView ViewOfThisConsole();
 // The operator's keyboard: the console's own input (CONIN$), whatever
 // standard input is. Keys come from the C library's _kbhit and _getch,
 // which deliver an extended key as the prefix 0 or 224 and a second code.
-class Win32Console : public Console {
+class Win32Keyboard : public Keyboard {
  public:
   // BeginKeys refuses a console SomeoneCanType says no one reaches.
-  explicit Win32Console(std::wstring inputName = L"CONIN$");
-  ~Win32Console() override;
+  explicit Win32Keyboard(std::wstring inputName = L"CONIN$");
+  ~Win32Keyboard() override;
 
   bool BeginKeys() override;
   void EndKeys() override;

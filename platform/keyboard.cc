@@ -1,4 +1,4 @@
-#include "console_keys.h"
+#include "keyboard.h"
 
 #include "clock.h"
 #include "serial_device.h"
@@ -9,7 +9,7 @@ namespace {
 constexpr int kKeyPollMs = 20;
 }  // namespace
 
-void Console::WaitForKey() {
+void Keyboard::WaitForKey() {
   SerialDevice* port = WatchedDevice();
   while (!KeyAvailable() && !(port != nullptr && port->Gone())) SleepMs(kKeyPollMs);
 }

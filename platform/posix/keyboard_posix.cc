@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "os_layer.h"
-#include "posix_console.h"
+#include "posix_keyboard.h"
 #include "terminal_restore.h"
 
 namespace platform {
@@ -30,11 +30,11 @@ bool IsSequenceContinuation(int byte) { return byte >= 0x20 && byte <= 0x3F; }
 
 }  // namespace
 
-PosixConsole::PosixConsole(std::string terminalPath) : terminalPath_(std::move(terminalPath)) {}
+PosixKeyboard::PosixKeyboard(std::string terminalPath) : terminalPath_(std::move(terminalPath)) {}
 
-PosixConsole::~PosixConsole() { EndKeys(); }
+PosixKeyboard::~PosixKeyboard() { EndKeys(); }
 
-bool PosixConsole::BeginKeys() {
+bool PosixKeyboard::BeginKeys() {
   if (fd_ >= 0) return true;
   const int fd = open(terminalPath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -64,7 +64,7 @@ bool PosixConsole::BeginKeys() {
   return true;
 }
 
-void PosixConsole::EndKeys() {
+void PosixKeyboard::EndKeys() {
   if (fd_ < 0) return;
   tcsetattr(fd_, TCSANOW, &original_);
   ForgetTerminal(fd_);
@@ -73,7 +73,7 @@ void PosixConsole::EndKeys() {
   pendingCodes_.clear();
 }
 
-bool PosixConsole::KeyAvailable() {
+bool PosixKeyboard::KeyAvailable() {
   if (!pendingCodes_.empty()) return true;
   if (fd_ < 0) return false;
   if (gone_) return true;
@@ -83,7 +83,7 @@ bool PosixConsole::KeyAvailable() {
   return true;
 }
 
-void PosixConsole::WaitForKey() {
+void PosixKeyboard::WaitForKey() {
   SerialDevice* port = WatchedDevice();
   const int portFd = port != nullptr ? port->PollDescriptor() : -1;
   while (fd_ >= 0 && !KeyAvailable()) {
@@ -95,7 +95,7 @@ void PosixConsole::WaitForKey() {
   }
 }
 
-int PosixConsole::ReadKey() {
+int PosixKeyboard::ReadKey() {
   if (pendingCodes_.empty()) {
     if (fd_ < 0) return -1;
     const int byte = gone_ ? -1 : ReadByte(-1);
@@ -119,7 +119,7 @@ int PosixConsole::ReadKey() {
   return code;
 }
 
-int PosixConsole::ReadByte(int timeoutMs) {
+int PosixKeyboard::ReadByte(int timeoutMs) {
   while (!gone_) {
     pollfd input{fd_, POLLIN, 0};
     const int ready = poll(&input, 1, timeoutMs);
@@ -139,7 +139,7 @@ int PosixConsole::ReadByte(int timeoutMs) {
 // Arrow, function and editing keys send ESC, then '[' or 'O', parameter
 // bytes and a final byte; Alt with a key sends ESC and the key. Either way
 // the operator pressed one key that is neither Enter nor c.
-void PosixConsole::DecodeEscape() {
+void PosixKeyboard::DecodeEscape() {
   const int next = ReadByte(kSequenceGapMs);
   if (next < 0) {
     pendingCodes_ = {kEscape};
@@ -157,9 +157,9 @@ void PosixConsole::DecodeEscape() {
   pendingCodes_ = {kExtendedKeyPrefix, ExtendedCode(last)};
 }
 
-Console& OsConsole() {
-  static PosixConsole console;
-  return console;
+Keyboard& OsKeyboard() {
+  static PosixKeyboard keyboard;
+  return keyboard;
 }
 
 }  // namespace platform
