@@ -16,6 +16,7 @@
 #include "printable_text.h"
 #include "programming.h"
 #include "run_state.h"
+#include "serial_device.h"
 #include "serial_port.h"
 #include "slave_record_file.h"
 #include "status_json.h"
@@ -116,6 +117,10 @@ int RunCommandLine(int argc, const char* const* argv) {
   // For the shell's completion, which reads the answer as it is: no banner.
   if (argc == 2 && std::strcmp(argv[1], "--list-slaves") == 0) {
     for (const std::string& name : RecordedSlaveNames()) WriteOutput(Printable(name) + "\n");
+    return kExitSuccess;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--list-rates") == 0) {
+    for (const int rate : platform::kLineBauds) WriteOutput(std::to_string(rate) + "\n");
     return kExitSuccess;
   }
   JsonOutput = AsksForJson(argc, argv);

@@ -1,15 +1,12 @@
 #include "link_state.h"
 
-#include <cstdlib>
-
 #include "port_codes.h"
 #include "run_state.h"
 #include "serial_port.h"
 #include "settings_table.h"
 
 int32_t ConfigurePortFromLinkState(int32_t port) {
-  // The baud rate's display text spells its number ("38400").
-  const int32_t baudRate = std::atoi(DisplayText(kRegBaudRate, LinkBaudIndex));
+  const int32_t baudRate = BaudRateAt(LinkBaudIndex);
   return PortConfigure(port, PortBaudCode(port, baudRate), LinkParityIndex, kPortDataBitsCode,
                        LinkStopIndex, kPortLastCode);
 }

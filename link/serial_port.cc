@@ -129,8 +129,8 @@ int32_t PortSetReceiveHook(int32_t handle, ReceiveHook hook) {
 }
 
 int32_t PortBaudCode(int32_t /*handle*/, int32_t baudRate) {
-  for (size_t i = 0; i < kPortBaudRates.size(); ++i) {
-    if (kPortBaudRates[i] == baudRate) return kFirstBaudCode + static_cast<int32_t>(i);
+  for (size_t i = 0; i < platform::kLineBauds.size(); ++i) {
+    if (platform::kLineBauds[i] == baudRate) return kFirstBaudCode + static_cast<int32_t>(i);
   }
   return -1;
 }
@@ -140,7 +140,7 @@ int32_t PortConfigure(int32_t handle, int32_t baudCode, int32_t parity, int32_t 
   OpenPort* port = FindPort(handle);
   if (port == nullptr) return kPortErrorBadHandle;
   const int32_t rateIndex = baudCode - kFirstBaudCode;
-  if (rateIndex < 0 || rateIndex >= static_cast<int32_t>(kPortBaudRates.size())) {
+  if (rateIndex < 0 || rateIndex >= static_cast<int32_t>(platform::kLineBauds.size())) {
     return kPortErrorBadBaudCode;
   }
   if (parity < 0 || parity > 2) return kPortErrorBadParity;
@@ -150,7 +150,7 @@ int32_t PortConfigure(int32_t handle, int32_t baudCode, int32_t parity, int32_t 
   }
   if (port->gone) return kPortErrorDeviceGone;
   platform::LineSettings settings;
-  settings.baud = kPortBaudRates[rateIndex];
+  settings.baud = platform::kLineBauds[rateIndex];
   settings.parity = static_cast<platform::Parity>(parity);
   settings.stopBits = static_cast<platform::StopBits>(stopBits);
   const int32_t error = port->device->Configure(settings);

@@ -2,7 +2,8 @@
 # and after "connect" the slaves recorded in ./MULTIPAIR.INI. Ports and
 # slaves come from the program itself, so that they are the ones it sees.
 
-# The program asked for ports and slaves (tests point this at a stand-in).
+# The program asked for rates, ports and slaves (tests point this at a
+# stand-in).
 _vostrel_program=VostrelCL
 
 # The ports worth offering, one a line: the names --list gives and the
@@ -51,7 +52,7 @@ _VostrelCL() {
     case $cur in
       -c* | -o* | -x*) _vostrel_option_values "${cur:0:2}" "disabled enabled" ;;
       -k*) _vostrel_option_values -k "one two" ;;
-      -l*) _vostrel_option_values -l "1200 2400 4800 9600 19200 38400 57600 115200 230400" ;;
+      -l*) _vostrel_option_values -l "$("$_vostrel_program" --list-rates 2>/dev/null)" ;;
       -m*) _vostrel_option_values -m "none odd even" ;;
       -r*) _vostrel_option_values -r "master slave" ;;
       -z*) _vostrel_option_values -z "0 5 10" ;;

@@ -1,12 +1,27 @@
 #ifndef VOSTREL_PLATFORM_SERIAL_DEVICE_H
 #define VOSTREL_PLATFORM_SERIAL_DEVICE_H
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 namespace platform {
+
+// The line rates the program runs a port at, rising: the one list of them.
+// The adapter's L register, the port layer's codes and each system's serial
+// device are tied to it.
+constexpr std::array<int, 9> kLineBauds = {1200,  2400,  4800,   9600,  19200,
+                                           38400, 57600, 115200, 230400};
+
+constexpr bool IsLineBaud(int baud) {
+  for (const int lineBaud : kLineBauds) {
+    if (lineBaud == baud) return true;
+  }
+  return false;
+}
 
 enum class Parity { kNone = 0, kOdd = 1, kEven = 2 };
 enum class StopBits { kOne = 0, kTwo = 1 };

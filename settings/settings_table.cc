@@ -1,8 +1,10 @@
 #include "settings_table.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "run_state.h"
+#include "serial_device.h"
 #include "text_compare.h"
 
 namespace {
@@ -32,9 +34,28 @@ ValueChoice connectValues[] = {{kA1, "Device1"}, {kA2, "Device2"}, {kA3, "Device
                                {kA4, "Device4"}, {kA5, "Device5"}, {kA6, "Device6"},
                                {kA7, "Device7"}, {kA8, "Device8"}};
 ValueChoice stopValues[] = {{kK0, "One"}, {kK1, "Two"}};
-ValueChoice baudValues[] = {{kL2, "19200"},   {kL1, "9600"},    {kL3, "38400"},
-                            {kL4, "57600"},   {kL5, "115200"},  {kL0, "4800"},
-                            {kLStar, "1200"}, {kLHash, "2400"}, {kL6, "230400"}};
+// The L register's rates as the operator types them and status shows them,
+// in its value table's order; each is one of the line rates.
+constexpr const char* kBaudTexts[] = {"19200", "9600", "38400", "57600", "115200",
+                                      "4800",  "1200", "2400",  "230400"};
+
+constexpr int DecimalOf(const char* text) {
+  int number = 0;
+  while (*text != '\0') number = number * 10 + (*text++ - '0');
+  return number;
+}
+
+constexpr bool EveryBaudTextIsALineRate() {
+  for (const char* text : kBaudTexts) {
+    if (!platform::IsLineBaud(DecimalOf(text))) return false;
+  }
+  return std::size(kBaudTexts) == platform::kLineBauds.size();
+}
+static_assert(EveryBaudTextIsALineRate(), "the L register offers every line rate, once");
+
+ValueChoice baudValues[] = {{kL2, kBaudTexts[0]},    {kL1, kBaudTexts[1]},    {kL3, kBaudTexts[2]},
+                            {kL4, kBaudTexts[3]},    {kL5, kBaudTexts[4]},    {kL0, kBaudTexts[5]},
+                            {kLStar, kBaudTexts[6]}, {kLHash, kBaudTexts[7]}, {kL6, kBaudTexts[8]}};
 ValueChoice parityValues[] = {{kM0, "NONE"}, {kM1, "ODD"}, {kM2, "EVEN"}};
 ValueChoice nameValues[] = {{NameBuffer, "Adapter Name"}};
 ValueChoice autoConnectValues[] = {{kO0, "Enabled"}, {kO1, "Disabled"}};
@@ -146,4 +167,9 @@ const char* TextValue(int index) { return SettingsTable[index].values[0].command
 
 const char* DisplayText(int index, int choice) {
   return SettingsTable[index].values[choice].display;
+}
+
+int BaudRateAt(int index) {
+  if (index < 0 || index >= static_cast<int>(std::size(kBaudTexts))) return 0;
+  return DecimalOf(kBaudTexts[index]);
 }

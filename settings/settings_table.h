@@ -66,6 +66,10 @@ void LoadInitialSettings();
 
 SettingKind KindOf(int index);
 
+// The rate of the L register's value-table entry at index (19200 for 0);
+// 0 for an index outside the table.
+int BaudRateAt(int index);
+
 // Index of the choice whose display text matches word (case-insensitive,
 // except the baud rate which compares exactly); -1 when none does.
 int FindChoice(int index, const std::string& word);

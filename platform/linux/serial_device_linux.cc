@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -31,19 +32,19 @@ int RemainingMs(int64_t deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
+// The termios speed of each line rate, in the order of kLineBauds.
+constexpr speed_t kLineSpeeds[] = {B1200,  B2400,  B4800,   B9600,  B19200,
+                                   B38400, B57600, B115200, B230400};
+static_assert(std::size(kLineSpeeds) == kLineBauds.size(), "a speed for every line rate");
+
 bool SpeedFor(int baud, speed_t* speed) {
-  switch (baud) {
-    case 1200: *speed = B1200; return true;
-    case 2400: *speed = B2400; return true;
-    case 4800: *speed = B4800; return true;
-    case 9600: *speed = B9600; return true;
-    case 19200: *speed = B19200; return true;
-    case 38400: *speed = B38400; return true;
-    case 57600: *speed = B57600; return true;
-    case 115200: *speed = B115200; return true;
-    case 230400: *speed = B230400; return true;
-    default: return false;
+  for (size_t i = 0; i < kLineBauds.size(); ++i) {
+    if (kLineBauds[i] == baud) {
+      *speed = kLineSpeeds[i];
+      return true;
+    }
   }
+  return false;
 }
 
 // The errors a port call gives once the device itself is gone: a USB

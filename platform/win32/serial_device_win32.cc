@@ -36,21 +36,6 @@ BYTE ParityFor(Parity parity) {
   }
 }
 
-bool IsSupportedBaud(int baud) {
-  switch (baud) {
-    case 1200:
-    case 2400:
-    case 4800:
-    case 9600:
-    case 19200:
-    case 38400:
-    case 57600:
-    case 115200:
-    case 230400: return true;
-    default: return false;
-  }
-}
-
 // Errors with which a driver answers for a device that was pulled out.
 bool RemovalError(DWORD error) {
   switch (error) {
@@ -132,7 +117,7 @@ class Win32SerialDevice : public SerialDevice {
   }
 
   int Configure(const LineSettings& settings) override {
-    if (!IsSupportedBaud(settings.baud)) return kPortErrorBadBaudCode;
+    if (!IsLineBaud(settings.baud)) return kPortErrorBadBaudCode;
     if (gone_) return kPortErrorDeviceGone;
     StopIfInterrupted();
     if (!DriverOffers(port_, settings)) {
