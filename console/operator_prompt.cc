@@ -57,6 +57,8 @@ ResultCode PromptOperator(const std::string& instructions) {
   if (!haveConsole) {
     // Nobody can answer: give up rather than wait for ever.
     WriteOutput(std::string(kNoConsoleLine) + "\n");
+    const std::string where = keyboard.WhereToAnswer();
+    if (!where.empty()) WriteOutput(where + "\n");
     return Cancel();
   }
   DiscardWaitingKeys(keyboard);

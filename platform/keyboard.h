@@ -1,6 +1,8 @@
 #ifndef VOSTREL_PLATFORM_KEYBOARD_H
 #define VOSTREL_PLATFORM_KEYBOARD_H
 
+#include <string>
+
 namespace platform {
 
 // Key codes as the prompt sees them: Enter is 13, c is 99. A key without a
@@ -34,6 +36,10 @@ class Keyboard {
   // True once the terminal has gone away (hung up): nothing more can come
   // from it. This default never notices.
   virtual bool Gone() { return false; }
+  // When BeginKeys found no one to answer: where the program must run for
+  // its prompts to be answered, one line; empty where there is nothing to
+  // add.
+  virtual std::string WhereToAnswer() const { return {}; }
 };
 
 Keyboard& CurrentKeyboard();

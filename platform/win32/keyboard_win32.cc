@@ -110,6 +110,12 @@ int Win32Keyboard::ReadKey() {
   return code;
 }
 
+// Git Bash's own window (mintty) gives a program pipes, not a console.
+std::string Win32Keyboard::WhereToAnswer() const {
+  return "Run it in Windows Terminal, Command Prompt or PowerShell, or from Git Bash as "
+         "\"winpty VostrelCL ...\".";
+}
+
 Keyboard& OsKeyboard() {
   static Win32Keyboard keyboard;
   return keyboard;

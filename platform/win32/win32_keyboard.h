@@ -41,6 +41,7 @@ class Win32Keyboard : public Keyboard {
   void EndKeys() override;
   bool KeyAvailable() override;
   int ReadKey() override;
+  std::string WhereToAnswer() const override;
 
  private:
   const std::wstring inputName_;

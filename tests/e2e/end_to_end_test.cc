@@ -274,7 +274,12 @@ TEST(FaultTest, APromptNoOneCanAnswerEndsTheRun) {
   ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
   e2e::ProgramRun run({sim.devicePath(), "reset"}, "", "", false);
   EXPECT_EQ(run.Finish(30000), 5);
-  const std::string last = "\nNo console is available to answer the prompt.\n";
+  const std::string last =
+      "\nNo console is available to answer the prompt.\n" +
+      std::string(e2e::WindowsProgram()
+                      ? "Run it in Windows Terminal, Command Prompt or PowerShell, "
+                        "or from Git Bash as \"winpty VostrelCL ...\".\n"
+                      : "");
   const std::string& output = run.output();
   EXPECT_EQ(output.substr(output.size() - std::min(output.size(), last.size())), last);
 }
