@@ -6,9 +6,9 @@
 #include <string>
 
 #include "clock.h"
-#include "keyboard.h"
 #include "file_lock.h"
 #include "file_replace.h"
+#include "keyboard.h"
 #include "port_list.h"
 #include "port_name.h"
 #include "process_start.h"

@@ -22,11 +22,11 @@ constexpr int32_t kPortErrorBadHandle = 1;
 constexpr int32_t kPortErrorBadBaudCode = 2;
 constexpr int32_t kPortErrorBadParity = 3;
 constexpr int32_t kPortErrorBadStopBits = 4;
-constexpr int32_t kPortErrorBadFraming = 5;  // data-bits or last code other than 3 and 4
-constexpr int32_t kPortErrorRefused = 6;     // the device would not take the settings
-constexpr int32_t kPortErrorTimedOut = 7;    // PortWaitForString ended without its text
-constexpr int32_t kPortErrorDeviceGone = 8;  // unplugged or hung up
-constexpr int32_t kPortErrorUnsupported = 9; // the device kept another setting than the one asked
+constexpr int32_t kPortErrorBadFraming = 5;   // data-bits or last code other than 3 and 4
+constexpr int32_t kPortErrorRefused = 6;      // the device would not take the settings
+constexpr int32_t kPortErrorTimedOut = 7;     // PortWaitForString ended without its text
+constexpr int32_t kPortErrorDeviceGone = 8;   // unplugged or hung up
+constexpr int32_t kPortErrorUnsupported = 9;  // the device kept another setting than the one asked
 
 // A short lower-case explanation of a negative PortOpen result, for the
 // operator ("the port is in use by another program").

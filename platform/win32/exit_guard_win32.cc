@@ -1,15 +1,14 @@
 #include <windows.h>
 
 #include "console_code_page.h"
-#include "process_start.h"
 #include "port_restore.h"
+#include "process_start.h"
 
 namespace platform {
 namespace {
 
 // Room for every serial port the port table can hold.
 constexpr int kSlotCount = 16;
-
 
 struct RestoreSlot {
   HANDLE port = nullptr;  // null: free

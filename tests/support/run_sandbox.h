@@ -5,8 +5,8 @@
 #include <string>
 
 #include "clock.h"
-#include "keyboard.h"
 #include "console_output.h"
+#include "keyboard.h"
 #include "run_state.h"
 #include "serial_device.h"
 
