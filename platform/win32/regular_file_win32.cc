@@ -3,30 +3,10 @@
 #include <string>
 
 #include "regular_file.h"
+#include "wide_text.h"
 
 namespace platform {
 namespace {
-
-std::wstring WideName(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  return wide;
-}
-
-std::string SystemReason(DWORD code) {
-  char text[256] = "";
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, code, 0, text, sizeof text, nullptr);
-  std::string reason(text, length);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                             reason.back() == ' ' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return reason.empty() ? "error " + std::to_string(code) : reason;
-}
 
 FileKind KindOf(DWORD fileType) {
   switch (fileType) {
@@ -57,13 +37,13 @@ bool ReadUpTo(HANDLE file, size_t limit, FileRead* read) {
 
 FileRead ReadRegularFile(const std::string& path, size_t limit) {
   FileRead read;
-  const std::wstring wide = WideName(path);
+  const std::wstring wide = Wide(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return read;
     read.kind = FileKind::kOther;
-    read.error = SystemReason(code);
+    read.error = SystemErrorText(code);
     return read;
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -79,17 +59,17 @@ FileRead ReadRegularFile(const std::string& path, size_t limit) {
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     read.kind = code == ERROR_FILE_NOT_FOUND ? FileKind::kMissing : FileKind::kRegular;
-    if (code != ERROR_FILE_NOT_FOUND) read.error = SystemReason(code);
+    if (code != ERROR_FILE_NOT_FOUND) read.error = SystemErrorText(code);
     return read;
   }
   LARGE_INTEGER size{};
   if ((read.kind = KindOf(GetFileType(file))) != FileKind::kRegular) {
   } else if (!GetFileSizeEx(file, &size)) {
-    read.error = SystemReason(GetLastError());
+    read.error = SystemErrorText(GetLastError());
   } else if (static_cast<unsigned long long>(size.QuadPart) > limit) {
     read.tooLarge = true;
   } else if (!ReadUpTo(file, limit, &read)) {
-    read.error = SystemReason(GetLastError());
+    read.error = SystemErrorText(GetLastError());
     read.contents.clear();
   }
   CloseHandle(file);

@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "golden.h"
 #include "harness.h"
@@ -20,6 +21,11 @@ namespace {
 const char kRecord[] =
     "; Slaves paired with one master adapter.\n[Master]\nAddress=001A7DDA7113\n\n"
     "[Slaves]\n001A7DDA7121=Slave01\n";
+
+// The master of kRecord, and a slave it has not recorded yet.
+const std::vector<std::string> kMasterAndSlave02 = {
+    "--plugged", "none",      "--adapter",    "M",      "--address", "001A7DDA7113", "--adapter",
+    "S2",        "--address", "001A7DDA7122", "--name", "Slave02"};
 
 // The contents of the one temporary file a killed run left beside the record.
 std::string LeftTemporaryFile() {
@@ -36,8 +42,7 @@ TEST(MultipointE2e, ACrashBeforeTheRenameLeavesTheRecordWhole) {
   ScratchDirectory scratch;
   ASSERT_FALSE(scratch.path().empty());
   WriteFile("MULTIPAIR.INI", kRecord);
-  e2e::AdapterSim sim({"--plugged", "none", "--adapter", "M", "--address", "001A7DDA7113",
-                       "--adapter", "S2", "--address", "001A7DDA7122", "--name", "Slave02"});
+  e2e::AdapterSim sim(kMasterAndSlave02);
   ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
   e2e::ProgramRun run({sim.devicePath(), "multipair"}, RENAME_KILL_PRELOAD_LIBRARY);
   for (const char* adapter : {"M", "S2"}) {
@@ -115,8 +120,7 @@ TEST_P(HeldRecord, IsSavedOnceLetGoOrLeftAsItWas) {
   ScratchDirectory scratch;
   ASSERT_FALSE(scratch.path().empty());
   WriteFile("MULTIPAIR.INI", kRecord);
-  e2e::AdapterSim sim({"--plugged", "none", "--adapter", "M", "--address", "001A7DDA7113",
-                       "--adapter", "S2", "--address", "001A7DDA7122", "--name", "Slave02"});
+  e2e::AdapterSim sim(kMasterAndSlave02);
   ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
   const std::string holder = std::string(getenv("VOSTREL_E2E_WINDOWS_HOLDER")) + " MULTIPAIR.INI " +
                              (*hold.start == 'n' ? "now" : "HOLD") + " " + hold.holdMs;
