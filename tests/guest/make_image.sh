@@ -15,18 +15,26 @@ mkdir -p "$out/kernel"
 kernel_package() {
   apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }'
 }
-if ! ls "$out"/kernel/boot/vmlinuz-* >/dev/null 2>&1; then
+# Downloads the current kernel package into $out and unpacks only the kernel
+# and the USB drivers.
+fetch_kernel() {
+  local package
   package=$(kernel_package)
-  if [ -z "$package" ] && [ "$(id -u)" -eq 0 ]; then
-    apt-get update -qq
-    package=$(kernel_package)
-  fi
-  [ -n "$package" ] || { echo "no kernel package found: run apt-get update" >&2; exit 1; }
-  # Only the kernel and the USB drivers are unpacked.
+  [ -n "$package" ] || return 1
   (cd "$out" && rm -f linux-image-*.deb && apt-get download "$package" >/dev/null &&
     dpkg-deb --fsys-tarfile linux-image-*.deb |
     tar -x -C kernel --wildcards './boot/vmlinuz-*' './lib/modules/*/kernel/drivers/usb/*' &&
     rm -f linux-image-*.deb)
+}
+if ! ls "$out"/kernel/boot/vmlinuz-* >/dev/null 2>&1; then
+  # Package lists that are missing or older than the archive name no package,
+  # or one the archive no longer has: read them anew once.
+  if ! fetch_kernel && [ "$(id -u)" -eq 0 ]; then
+    apt-get update -qq
+    fetch_kernel
+  fi
+  ls "$out"/kernel/boot/vmlinuz-* >/dev/null 2>&1 ||
+    { echo "no kernel package could be fetched: run apt-get update" >&2; exit 1; }
 fi
 kernel=$(ls "$out"/kernel/boot/vmlinuz-* | head -n 1)
 modules=$(ls -d "$out"/kernel/lib/modules/* | head -n 1)/kernel/drivers/usb
