@@ -22,6 +22,17 @@ struct FileRead {
 // nor feed it without end. Another process may replace the file meanwhile.
 FileRead ReadRegularFile(const std::string& path, size_t limit);
 
+// For the systems' readers: adds a chunk read, unless the contents then
+// pass limit, in which case they are dropped and tooLarge is set. False
+// once the file is known to be too large.
+inline bool AppendWithinLimit(FileRead* read, const char* chunk, size_t count, size_t limit) {
+  read->contents.append(chunk, count);
+  if (read->contents.size() <= limit) return true;
+  read->contents.clear();
+  read->tooLarge = true;
+  return false;
+}
+
 }  // namespace platform
 
 #endif

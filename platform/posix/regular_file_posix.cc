@@ -28,12 +28,7 @@ bool ReadUpTo(int fd, size_t limit, FileRead* read) {
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) return false;
     if (count == 0) return true;
-    read->contents.append(buffer, static_cast<size_t>(count));
-    if (read->contents.size() > limit) {
-      read->contents.clear();
-      read->tooLarge = true;
-      return true;
-    }
+    if (!AppendWithinLimit(read, buffer, static_cast<size_t>(count), limit)) return true;
   }
 }
 

@@ -24,12 +24,7 @@ bool ReadUpTo(HANDLE file, size_t limit, FileRead* read) {
     DWORD count = 0;
     if (!ReadFile(file, buffer, sizeof buffer, &count, nullptr)) return false;
     if (count == 0) return true;
-    read->contents.append(buffer, count);
-    if (read->contents.size() > limit) {
-      read->contents.clear();
-      read->tooLarge = true;
-      return true;
-    }
+    if (!AppendWithinLimit(read, buffer, count, limit)) return true;
   }
 }
 
