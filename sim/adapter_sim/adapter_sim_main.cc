@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench.h"
+#include "bench_commands.h"
 #include "bench_report.h"
 #include "clock.h"
 #include "pty_line.h"
@@ -191,31 +192,16 @@ bool AdapterSim::HandleInput() {
 
 std::string AdapterSim::Execute(const std::string& command, bool* quit) {
   std::istringstream words(command);
-  std::string verb, name, extra;
-  words >> verb >> name >> extra;
-  if (!extra.empty()) return "error: too many words: " + command + "\n";
-  if (!name.empty() && !bench_.Has(name)) return "error: no adapter " + name + "\n";
-
-  if (verb == "plug" && !name.empty()) {
-    bench_.Plug(name);
-  } else if (verb == "unplug" && name.empty()) {
-    bench_.Unplug();
-  } else if (verb == "reset-button") {
-    if (name.empty()) {
-      bench_.PressResetButton();
-    } else {
-      bench_.PressResetButton(name);
-    }
-  } else if (verb == "show" && name.empty()) {
-    return sim::FormatBenchReport(bench_) + "ok\n";
-  } else if (verb == "vanish" && name.empty()) {
-    bench_.Vanish();
-    line_.Close();
-  } else if (verb == "quit" && name.empty()) {
+  std::string verb, more;
+  words >> verb >> more;
+  if (verb == "show" && more.empty()) return sim::FormatBenchReport(bench_) + "ok\n";
+  if (verb == "quit" && more.empty()) {
     *quit = true;
-  } else {
-    return "error: unknown command: " + command + "\n";
+    return "ok\n";
   }
+  const std::string problem = sim::DoHandsCommand(bench_, command);
+  if (!problem.empty()) return "error: " + problem + "\n";
+  if (verb == "vanish") line_.Close();
   return "ok\n";
 }
 

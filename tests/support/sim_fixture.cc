@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_commands.h"
 #include "command_line.h"
 #include "port_errors.h"
 #include "serial_port.h"
@@ -107,11 +108,7 @@ void SimulatedAdapterTest::SetUpBench(const std::vector<std::string>& simOptions
 }
 
 void SimulatedAdapterTest::Hands(const std::string& action) {
-  if (action.rfind("plug ", 0) == 0) return bench_.Plug(action.substr(5));
-  if (action == "unplug") return bench_.Unplug();
-  if (action == "vanish") return bench_.Vanish();
-  ASSERT_EQ(action, "reset-button");
-  bench_.PressResetButton();
+  EXPECT_EQ(sim::DoHandsCommand(bench_, action), "") << action;
 }
 
 int SimulatedAdapterTest::RunProgram(std::vector<std::string> arguments) {
