@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_commands.h"
@@ -52,33 +53,24 @@ class FaultyLine : public platform::SerialDevice {
 // repeats a command dozens of times) become one line "TIME TEXT xN every
 // MS": the order and the pace stay readable, and the files stay short.
 std::string FoldRepeats(const std::string& trace) {
-  struct Line {
-    long long time;
-    std::string text;
-  };
-  std::vector<Line> lines;
+  std::vector<std::pair<long long, std::string>> lines;  // time, text
   std::istringstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    const size_t blank = line.find(' ');
-    lines.push_back({std::stoll(line.substr(0, blank)), line.substr(blank + 1)});
+  long long time = 0;
+  for (std::string text; in >> time && std::getline(in >> std::ws, text);) {
+    lines.emplace_back(time, text);
   }
   std::ostringstream folded;
-  for (size_t first = 0; first < lines.size();) {
-    size_t last = first;
+  for (size_t first = 0, last = 0; first < lines.size(); first = last + 1) {
     const long long interval =
-        first + 1 < lines.size() ? lines[first + 1].time - lines[first].time : 0;
-    while (last + 1 < lines.size() && lines[last + 1].text == lines[first].text &&
-           lines[last + 1].time - lines[last].time == interval) {
+        first + 1 < lines.size() ? lines[first + 1].first - lines[first].first : 0;
+    for (last = first; last + 1 < lines.size() && lines[last + 1].second == lines[first].second &&
+                       lines[last + 1].first - lines[last].first == interval;) {
       ++last;
     }
-    folded << lines[first].time << ' ' << lines[first].text;
-    if (last - first >= 2) {
-      folded << " x" << last - first + 1 << " every " << interval;
-    } else {
-      last = first;  // two alike are written out
-    }
+    if (last - first < 2) last = first;  // two alike are written out
+    folded << lines[first].first << ' ' << lines[first].second;
+    if (last > first) folded << " x" << last - first + 1 << " every " << interval;
     folded << '\n';
-    first = last + 1;
   }
   return folded.str();
 }
