@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <fstream>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,45 +35,6 @@ int64_t ChildrenCpuMs() {
   getrusage(RUSAGE_CHILDREN, &usage);
   return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL +
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}
-
-// Words separated by blanks; "DEV" stands for the simulator's port.
-std::vector<std::string> Words(const std::string& text, const std::string& device) {
-  std::vector<std::string> words;
-  std::istringstream in(text);
-  for (std::string word; std::getline(in, word, ' ');) {
-    if (!word.empty()) words.push_back(word == "DEV" ? device : word);
-  }
-  return words;
-}
-
-// What the operator or the world does during a run, step by step: wait for
-// the "prompt", the "scan", the "link" report or the "writing" of N; type "enter", "c"
-// or Ctrl-Z ("^Z"); have adapter-sim "vanish", "unplug", press the
-// "reset-button" or "plug NAME"; or send a signal by its name ("INT").
-void Perform(const std::string& steps, e2e::ProgramRun& run, e2e::AdapterSim& sim) {
-  const std::vector<std::string> words = Words(steps, "");
-  for (size_t next = 0; next < words.size(); ++next) {
-    const std::string& step = words[next];
-    const char* awaited = step == "prompt"    ? e2e::kPromptLine
-                          : step == "scan"    ? "Connecting to device"
-                          : step == "link"    ? "Connected at:"
-                          : step == "writing" ? "Sending: N=X"
-                                              : nullptr;
-    if (awaited != nullptr) {
-      ASSERT_TRUE(run.WaitForOutput(awaited)) << step << " in " << run.output();
-    } else if (step == "enter" || step == "c" || step == "^Z") {
-      run.Type(step == "enter" ? "\r" : step == "^Z" ? "\x1a" : step);
-    } else if (step == "vanish" || step == "unplug" || step == "reset-button" || step == "plug") {
-      const std::string command = step == "plug" ? "plug " + words.at(++next) : step;
-      EXPECT_TRUE(sim.Command(command)) << command;
-    } else {
-      int signalNumber = 1;
-      while (signalNumber < NSIG && step != sigabbrev_np(signalNumber)) ++signalNumber;
-      ASSERT_LT(signalNumber, NSIG) << step;
-      run.Signal(signalNumber);
-    }
-  }
 }
 
 // The port's settings after a run with, under Wine, the minimum read count
@@ -101,7 +61,7 @@ void ExpectRun(e2e::AdapterSim& sim, const std::vector<std::string>& arguments,
   const termios portBefore = e2e::TerminalSettings(sim.devicePath());
   const int64_t cpuBefore = ChildrenCpuMs(), start = platform::OsMonotonicMs();
   e2e::ProgramRun run(arguments, "", shell);
-  Perform(steps, run, sim);
+  e2e::Perform(steps, run, sim);
   EXPECT_EQ(run.Finish(60000), status);
   const std::string& output = run.output();
   EXPECT_EQ(output.substr(output.size() - std::min(output.size(), lastWords.size())), lastWords);
@@ -258,9 +218,9 @@ void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.nam
 class FaultScenario : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(FaultScenario, EndsWithItsStatusAndLeavesEverythingAsItWas) {
-  e2e::AdapterSim sim(Words(GetParam().simOptions, ""));
-  ExpectRun(sim, Words(GetParam().arguments, sim.devicePath()), GetParam().steps, GetParam().status,
-            GetParam().lastWords, GetParam().shell);
+  e2e::AdapterSim sim(e2e::Words(GetParam().simOptions, ""));
+  ExpectRun(sim, e2e::Words(GetParam().arguments, sim.devicePath()), GetParam().steps,
+            GetParam().status, GetParam().lastWords, GetParam().shell);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultScenario, ::testing::ValuesIn(kScenarios),

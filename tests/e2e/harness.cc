@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "os_layer.h"
 
@@ -22,6 +24,8 @@ constexpr int kKeySettleMs = 150;
 constexpr int kRawModeWaitMs = 3000;
 constexpr int kSimAnswerMs = 5000;
 constexpr int kDrainMs = 2000;
+// A step waits long for what it awaits: under Wine a start takes seconds.
+constexpr int kStepWaitMs = 60000;
 
 // The Windows build under Wine (the loader and VostrelCL.exe as the
 // environment names them), given the device ($1) and the program's
@@ -241,6 +245,40 @@ void ProgramRun::Type(const std::string& keys) {
 bool ProgramRun::ConsoleRestored() const {
   termios now{};
   return tcgetattr(console_, &now) == 0 && SameSettings(now, consoleBefore_);
+}
+
+std::vector<std::string> Words(const std::string& text, const std::string& device) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; std::getline(in, word, ' ');) {
+    if (!word.empty()) words.push_back(word == "DEV" ? device : word);
+  }
+  return words;
+}
+
+void Perform(const std::string& steps, ProgramRun& run, AdapterSim& sim) {
+  const std::vector<std::string> words = Words(steps, "");
+  for (size_t next = 0; next < words.size(); ++next) {
+    const std::string& step = words[next];
+    const char* awaited = step == "prompt"    ? kPromptLine
+                          : step == "scan"    ? "Connecting to device"
+                          : step == "link"    ? "Connected at:"
+                          : step == "writing" ? "Sending: N=X"
+                                              : nullptr;
+    if (awaited != nullptr) {
+      ASSERT_TRUE(run.WaitForOutput(awaited, kStepWaitMs)) << step << " in " << run.output();
+    } else if (step == "enter" || step == "c" || step == "^Z") {
+      run.Type(step == "enter" ? "\r" : step == "^Z" ? "\x1a" : step);
+    } else if (step == "vanish" || step == "unplug" || step == "reset-button" || step == "plug") {
+      const std::string command = step == "plug" ? "plug " + words.at(++next) : step;
+      EXPECT_TRUE(sim.Command(command)) << command;
+    } else {
+      int signalNumber = 1;
+      while (signalNumber < NSIG && step != sigabbrev_np(signalNumber)) ++signalNumber;
+      ASSERT_LT(signalNumber, NSIG) << step;
+      run.Signal(signalNumber);
+    }
+  }
 }
 
 }  // namespace e2e

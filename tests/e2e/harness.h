@@ -100,6 +100,15 @@ class ProgramRun : public Child {
   termios consoleBefore_{};
 };
 
+// Words separated by blanks; "DEV" stands for the simulator's port.
+std::vector<std::string> Words(const std::string& text, const std::string& device);
+
+// What the operator or the world does during a run, step by step: wait for
+// the "prompt", the "scan", the "link" report or the "writing" of N; type
+// "enter", "c" or Ctrl-Z ("^Z"); have adapter-sim "vanish", "unplug", press
+// the "reset-button" or "plug NAME"; or send a signal by its name ("INT").
+void Perform(const std::string& steps, ProgramRun& run, AdapterSim& sim);
+
 }  // namespace e2e
 
 #endif

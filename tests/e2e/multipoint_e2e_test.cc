@@ -45,11 +45,7 @@ TEST(MultipointE2e, ACrashBeforeTheRenameLeavesTheRecordWhole) {
   e2e::AdapterSim sim(kMasterAndSlave02);
   ASSERT_FALSE(sim.devicePath().empty()) << sim.output();
   e2e::ProgramRun run({sim.devicePath(), "multipair"}, RENAME_KILL_PRELOAD_LIBRARY);
-  for (const char* adapter : {"M", "S2"}) {
-    ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine, 60000)) << run.output();
-    ASSERT_TRUE(sim.Command(std::string("plug ") + adapter));
-    run.Type("\r");
-  }
+  e2e::Perform("prompt plug M enter prompt plug S2 enter", run, sim);
   EXPECT_EQ(run.Finish(), 128 + 9);
   EXPECT_EQ(FileContents("MULTIPAIR.INI"), kRecord);
   EXPECT_EQ(LeftTemporaryFile(), std::string(kRecord) + "001A7DDA7122=Slave02\n");
@@ -85,12 +81,9 @@ TEST(MultipointE2e, TwoRunsAtOnceInOneDirectoryKeepEverySlave) {
                         "--adapter", "S", "--address", "001A7DDA7122"});
   ASSERT_FALSE(sim1.devicePath().empty() || sim2.devicePath().empty());
   e2e::ProgramRun run1({sim1.devicePath(), "multipair"}), run2({sim2.devicePath(), "multipair"});
-  for (const char* adapter : {"M", "S", "M"}) {
-    for (auto turn : {std::make_pair(&run1, &sim1), std::make_pair(&run2, &sim2)}) {
-      ASSERT_TRUE(turn.first->WaitForOutput(e2e::kPromptLine, 60000)) << turn.first->output();
-      ASSERT_TRUE(turn.second->Command(std::string("plug ") + adapter));
-      turn.first->Type("\r");
-    }
+  for (const std::string adapter : {"M", "S", "M"}) {
+    e2e::Perform("prompt plug " + adapter + " enter", run1, sim1);
+    e2e::Perform("prompt plug " + adapter + " enter", run2, sim2);
   }
   EXPECT_EQ(run1.Finish(), 0) << run1.output();
   EXPECT_EQ(run2.Finish(), 0) << run2.output();
@@ -130,17 +123,9 @@ TEST_P(HeldRecord, IsSavedOnceLetGoOrLeftAsItWas) {
   unsetenv("VOSTREL_E2E_WINE_BESIDE");
   unsetenv("VOSTREL_E2E_WINE_BESIDE_READY");
   if (*hold.start != 'n') {
-    for (const char* adapter : {"M", "S2"}) {
-      ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine, 60000)) << run.output();
-      ASSERT_TRUE(sim.Command(std::string("plug ") + adapter));
-      if (*adapter == 'S') WriteFile("HOLD", "");
-      run.Type("\r");
-    }
-    if (hold.status == 0) {
-      ASSERT_TRUE(run.WaitForOutput(e2e::kPromptLine, 60000)) << run.output();
-      ASSERT_TRUE(sim.Command("plug M"));
-      run.Type("\r");
-    }
+    e2e::Perform("prompt plug M enter prompt plug S2", run, sim);
+    WriteFile("HOLD", "");
+    e2e::Perform(hold.status == 0 ? "enter prompt plug M enter" : "enter", run, sim);
   }
   EXPECT_EQ(run.Finish(), hold.status) << run.output();
   EXPECT_NE(run.output().find(hold.words), std::string::npos) << run.output();
