@@ -81,7 +81,7 @@ set(windows_scenarios
     EndToEnd.ResetWithTheButtonPressed
     EndToEnd.PairDialogue
     EndToEnd.MultipairThreeSlavesThenConnectAndDisconnect
-    FaultTest.APromptNoOneCanAnswerEndsTheRun
+    Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/APromptNoOneCanAnswerEndsTheRun
     FaultTest.CtrlCDuringAReadEndsTheRunAtOnce
     Faults/FaultScenario.EndsWithItsStatusAndLeavesEverythingAsItWas/VanishesInStatus
     Holds/HeldRecord.*)
