@@ -13,16 +13,16 @@
 #include "command_line.h"
 #include "fuzz_run.h"
 #include "scratch_directory.h"
+#include "settings_table.h"
 
 namespace {
 
 constexpr size_t kMostArguments = 12;
-constexpr int kBauds[] = {19200, 9600, 38400, 57600, 115200, 4800, 1200, 2400, 230400};
 
 sim::AdapterConfig AdapterFor(uint8_t choice) {
   sim::AdapterConfig config;
   config.firmware = sim::kFirmwareVersions[choice % 11];
-  config.line.baud = kBauds[(choice / 11) % 9];
+  config.line.baud = BaudRateAt((choice / 11) % 9);
   config.line.parity = static_cast<platform::Parity>((choice / 99) % 3);
   config.echoOff = choice == 255;
   return config;
